@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs the whole test suite: once in the normal build and
+# once with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh build
+ctest --test-dir build --output-on-failure -j 2 --timeout 300
+
+bash scripts/setup.sh build-asan -DLUMETTA_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j 2 --timeout 300

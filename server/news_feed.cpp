@@ -1,0 +1,74 @@
+#include "server/news_feed.h"
+
+#include <array>
+#include <charconv>
+
+#include "server/gbk.h"
+
+namespace lumetta_server {
+namespace {
+
+struct Story {
+  std::string_view title;
+  std::string_view text;
+};
+
+constexpr std::array<Story, 8> kStories = {{
+    {"美联储维持利率不变 国际金价高位震荡",
+     "议息会议后美元指数走弱，现货黄金在亚洲时段窄幅波动，市场关注下月通胀数据。"},
+    {"上海黄金交易所黄金延期合约成交量回升",
+     "本周黄金延期合约成交量较上周增加，夜盘交投尤为活跃。"},
+    {"避险需求升温 现货白银站上关键价位",
+     "地缘局势紧张推动避险买盘，白银价格随黄金同步走高。"},
+    {"央行连续第六个月增持黄金储备",
+     "最新数据显示官方黄金储备继续增加，分析人士认为长期配置需求稳定。"},
+    {"铂金供应偏紧 机构上调年内价格预期",
+     "南非矿山减产消息传出，多家机构上调铂金年内均价预期。"},
+    {"香港金银业贸易场金价随国际市场走强",
+     "港金报价跟随国际金价上行，实物金条需求保持平稳。"},
+    {"纸黄金投资者须关注点差与交易时间",
+     "银行账户贵金属交易存在买卖点差，投资者应留意周末及节假日休市安排。"},
+    {"钯金价格回落 汽车催化剂需求放缓",
+     "汽车产量增速放缓拖累钯金需求，钯金价格连续三日下跌。"},
+}};
+
+std::string NumberText(int number) {
+  char digits[16];
+  const auto written = std::to_chars(digits, digits + sizeof digits, number);
+  return std::string(digits, written.ptr);
+}
+
+}  // namespace
+
+std::string NewsListText(std::string_view host) {
+  std::string text;
+  for (size_t index = 0; index < kStories.size(); ++index) {
+    text += kStories[index].title;
+    text += "|http://";
+    text += host;
+    text += "/News/";
+    text += NumberText(static_cast<int>(index) + 1);
+    text += ".html\r\n";
+  }
+  return text;
+}
+
+std::optional<Page> NewsPage(int number) {
+  if (number < 1 || number > static_cast<int>(kStories.size())) return std::nullopt;
+  const Story& story = kStories[static_cast<size_t>(number) - 1];
+  // Odd pages are GBK like the rest of the site, even ones UTF-8, as a real mixed site would be.
+  const bool gbk = number % 2 == 1;
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"";
+  html += gbk ? "gb2312" : "utf-8";
+  html += "\"><title>";
+  html += story.title;
+  html += "</title></head>\n<body><h1>";
+  html += story.title;
+  html += "</h1>\n<p>";
+  html += story.text;
+  html += "</p>\n<p><a href=\"/\">返回首页</a></p></body></html>\n";
+  if (gbk) return Page{Utf8ToGbk(html), "text/html; charset=gb2312"};
+  return Page{html, "text/html; charset=utf-8"};
+}
+
+}  // namespace lumetta_server

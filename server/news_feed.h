@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumetta_server {
+
+// The headlines the server offers, each linking to a page of the server itself so that a click
+// works without the internet.
+
+// "title|http://HOST/News/N.html" per headline, each line ending in CR LF; UTF-8.
+std::string NewsListText(std::string_view host);
+
+// The page of headline `number` (counted from 1) with its content type, if there is one.
+struct Page {
+  std::string body;  // exact bytes
+  std::string content_type;
+};
+std::optional<Page> NewsPage(int number);
+
+}  // namespace lumetta_server

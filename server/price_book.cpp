@@ -1,0 +1,120 @@
+#include "server/price_book.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace lumetta_server {
+namespace {
+
+enum Metal { kGold, kSilver, kPlatinum, kPalladium };
+
+// Starting prices in US dollars per troy ounce, and the size of one step's move (relative).
+constexpr std::array<double, 4> kStartPrice = {2330.0, 29.5, 980.0, 960.0};
+constexpr std::array<double, 4> kStepSize = {0.0004, 0.0008, 0.0007, 0.0010};
+// Fraction of the distance to the starting price that every step takes back, so the walk stays
+// plausible over a long session.
+constexpr double kPullBack = 0.002;
+
+constexpr double kGramsPerOunce = 31.1034768;
+constexpr double kGramsPerTael = 37.429;  // the Hong Kong gold market's unit
+constexpr double kYuanPerDollar = 7.24;
+constexpr double kHongKongDollarsPerDollar = 7.80;
+
+enum class Unit { kDollarsPerOunce, kYuanPerGram, kHongKongDollarsPerTael };
+
+struct Product {
+  std::string_view code;
+  Metal metal;
+  Unit unit;
+  double premium;  // added to the converted metal price, in the product's unit
+  double spread;   // sell minus buy, in the product's unit
+};
+
+constexpr std::array<Product, 17> kProducts = {{
+    {"rmb", kGold, Unit::kYuanPerGram, 0.0, 0.70},
+    {"gold", kGold, Unit::kDollarsPerOunce, 0.0, 2.00},
+    {"icbcrmbgold", kGold, Unit::kYuanPerGram, 0.10, 0.80},
+    {"icbcrmbsilver", kSilver, Unit::kYuanPerGram, 0.0, 0.12},
+    {"icbcrmbplatinum", kPlatinum, Unit::kYuanPerGram, 0.0, 4.00},
+    {"icbcusdgold", kGold, Unit::kDollarsPerOunce, 0.0, 3.00},
+    {"icbcusdsilver", kSilver, Unit::kDollarsPerOunce, 0.0, 0.40},
+    {"icbcusdplatinum", kPlatinum, Unit::kDollarsPerOunce, 0.0, 12.00},
+    {"ccbau9995", kGold, Unit::kYuanPerGram, -0.60, 0.80},
+    {"ccbau9999", kGold, Unit::kYuanPerGram, -0.30, 0.80},
+    {"bocrmb", kGold, Unit::kYuanPerGram, 0.05, 0.80},
+    {"bocusd", kGold, Unit::kDollarsPerOunce, 0.0, 3.00},
+    {"au", kGold, Unit::kDollarsPerOunce, 0.0, 0.50},
+    {"gt", kGold, Unit::kHongKongDollarsPerTael, 0.0, 80.00},
+    {"ag", kSilver, Unit::kDollarsPerOunce, 0.0, 0.04},
+    {"pt", kPlatinum, Unit::kDollarsPerOunce, 0.0, 5.00},
+    {"pa", kPalladium, Unit::kDollarsPerOunce, 0.0, 8.00},
+}};
+
+double InUnit(double dollars_per_ounce, Unit unit) {
+  switch (unit) {
+    case Unit::kDollarsPerOunce:
+      return dollars_per_ounce;
+    case Unit::kYuanPerGram:
+      return dollars_per_ounce * kYuanPerDollar / kGramsPerOunce;
+    case Unit::kHongKongDollarsPerTael:
+      // Hong Kong gold is of 990 fineness.
+      return dollars_per_ounce * kHongKongDollarsPerDollar / kGramsPerOunce * kGramsPerTael * 0.99;
+  }
+  std::abort();
+}
+
+void AppendCents(std::string& text, std::int64_t cents) {
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, cents / 100);
+  text.append(digits, written.ptr);
+  text += '.';
+  text += static_cast<char>('0' + cents % 100 / 10);
+  text += static_cast<char>('0' + cents % 10);
+}
+
+}  // namespace
+
+PriceBook::PriceBook(std::uint64_t seed) : generator_(seed), metals_(kStartPrice) {}
+
+void PriceBook::Advance(std::uint64_t steps) {
+  for (std::uint64_t step = 0; step < steps; ++step) {
+    for (size_t metal = 0; metal < metals_.size(); ++metal) {
+      // 53 random bits give a uniform double in [0, 1) that is the same on every platform.
+      const double uniform = std::ldexp(static_cast<double>(generator_() >> 11), -53);
+      const double move = (2 * uniform - 1) * kStepSize[metal];
+      metals_[metal] *= std::exp(move);
+      metals_[metal] += kPullBack * (kStartPrice[metal] - metals_[metal]);
+    }
+  }
+  steps_ += steps;
+}
+
+std::vector<Quote> PriceBook::Quotes() const {
+  std::vector<Quote> quotes;
+  quotes.reserve(kProducts.size());
+  for (const Product& product : kProducts) {
+    const double middle = InUnit(metals_[product.metal], product.unit) + product.premium;
+    const auto spread_cents = std::max<std::int64_t>(1, std::llround(product.spread * 100));
+    const std::int64_t buy = std::llround(middle * 100) - spread_cents / 2;
+    quotes.push_back({std::string(product.code), buy, buy + spread_cents});
+  }
+  return quotes;
+}
+
+std::string PriceBook::QuoteListText() const {
+  std::string text;
+  for (const Quote& quote : Quotes()) {
+    text += quote.code;
+    text += ',';
+    AppendCents(text, quote.buy_cents);
+    text += ',';
+    AppendCents(text, quote.sell_cents);
+    text += "\r\n";
+  }
+  return text;
+}
+
+}  // namespace lumetta_server

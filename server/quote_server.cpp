@@ -1,0 +1,411 @@
+#include "server/quote_server.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string_view>
+#include <thread>
+
+#include "server/gbk.h"
+#include "server/news_feed.h"
+#include "server/price_book.h"
+#include "server/recording_stream.h"
+#include "server/site_pages.h"
+
+namespace lumetta_server {
+namespace {
+
+constexpr std::string_view kVisitorCookie = "CountId";
+constexpr std::string_view kGbkText = "text/html; charset=gb2312";
+constexpr std::string_view kUtf8Html = "text/html; charset=utf-8";
+constexpr size_t kMaxRequestBody = 1 << 20;
+
+// The connection the current worker thread is serving; handlers run on that same thread.
+thread_local RecordingStream* current_stream = nullptr;
+
+// The HTTP engine with its socket handling replaced by ours, so that every byte received is
+// kept. One request per connection: no idle keep-alive connection holds a worker.
+class RecordingServer final : public httplib::Server {
+ public:
+  using ConnectionEnd = std::function<void(RecordingStream&)>;
+
+  RecordingServer(const std::atomic<bool>& stopping, ConnectionEnd on_end)
+      : stopping_(stopping), on_end_(std::move(on_end)) {}
+
+ private:
+  bool process_and_close_socket(socket_t socket) override {
+    bool served = false;
+    {
+      RecordingStream stream(socket, stopping_);
+      current_stream = &stream;
+      bool connection_closed = false;
+      served = process_request(stream, /*close_connection=*/true, connection_closed, nullptr);
+      current_stream = nullptr;
+      on_end_(stream);
+    }
+    ::shutdown(socket, SHUT_RDWR);
+    ::close(socket);
+    return served;
+  }
+
+  const std::atomic<bool>& stopping_;
+  ConnectionEnd on_end_;
+};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Paths of the site compare like on the original server, without regard to case.
+bool SamePath(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return Lower(x) == Lower(y);
+         });
+}
+
+bool IsHostText(std::string_view text) {
+  return !text.empty() && text.size() < 256 && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+  });
+}
+
+std::string CookieValue(const LoggedRequest& request, std::string_view name) {
+  const std::optional<std::string> cookies = HeaderValue(request, "Cookie");
+  if (!cookies) return {};
+  std::string_view rest = *cookies;
+  while (!rest.empty()) {
+    std::string_view pair = rest.substr(0, rest.find(';'));
+    rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
+    pair.remove_prefix(std::min(pair.size(), pair.find_first_not_of(' ')));
+    if (pair.size() > name.size() && pair.substr(0, name.size()) == name &&
+        pair[name.size()] == '=') {
+      return std::string(pair.substr(name.size() + 1));
+    }
+  }
+  return {};
+}
+
+bool IsVisitorId(std::string_view id) {
+  return !id.empty() && id.size() <= 32 && std::all_of(id.begin(), id.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+  });
+}
+
+std::string NewVisitorId() {
+  static std::mutex mutex;
+  static std::mt19937_64 generator{std::random_device{}()};
+  std::lock_guard lock(mutex);
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, generator(), 16);
+  return std::string(digits, written.ptr);
+}
+
+// "/News/N.html" gives N; anything else nothing.
+std::optional<int> NewsNumber(std::string_view path) {
+  constexpr std::string_view kPrefix = "/news/";
+  constexpr std::string_view kSuffix = ".html";
+  if (path.size() <= kPrefix.size() + kSuffix.size() ||
+      !SamePath(path.substr(0, kPrefix.size()), kPrefix) ||
+      !SamePath(path.substr(path.size() - kSuffix.size()), kSuffix)) {
+    return std::nullopt;
+  }
+  const std::string_view digits =
+      path.substr(kPrefix.size(), path.size() - kPrefix.size() - kSuffix.size());
+  int number = 0;
+  const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size()) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+class QuoteServer::Impl {
+ public:
+  explicit Impl(ServerOptions options)
+      : options_(std::move(options)),
+        server_(stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); }),
+        book_(options_.seed) {
+    server_.set_socket_options([](socket_t socket) {
+      // Address reuse after a restart, but never a second server sharing the port.
+      int yes = 1;
+      setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    server_.set_payload_max_length(kMaxRequestBody);
+    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+      Handle(request, response);
+    };
+    server_.Get(".*", handler);
+    server_.Post(".*", handler);
+    server_.Put(".*", handler);
+    server_.Patch(".*", handler);
+    server_.Delete(".*", handler);
+    server_.Options(".*", handler);
+  }
+
+  ~Impl() { Stop(); }
+
+  bool Start() {
+    if (listener_.joinable()) return false;
+    if (options_.port == 0) {
+      port_ = server_.bind_to_any_port(options_.bind);
+    } else {
+      port_ = server_.bind_to_port(options_.bind, options_.port) ? options_.port : -1;
+    }
+    if (port_ < 0) return false;
+    started_ = std::chrono::steady_clock::now();
+    listener_ = std::thread([this] {
+      server_.listen_after_bind();
+      listener_done_ = true;
+    });
+    // The engine ignores a stop request that comes before it runs, so wait until it does.
+    while (!server_.is_running() && !listener_done_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return server_.is_running();
+  }
+
+  void Stop() {
+    if (!listener_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    server_.stop();
+    listener_.join();
+  }
+
+  int port() const { return port_; }
+
+  std::string host() const {
+    char digits[16];
+    const auto written = std::to_chars(digits, digits + sizeof digits, port_);
+    const bool literal_v6 = options_.bind.find(':') != std::string::npos;
+    std::string text = literal_v6 ? "[" + options_.bind + "]" : options_.bind;
+    return text + ":" + std::string(digits, written.ptr);
+  }
+
+  void Script(const std::string& path, ScriptedReply reply) {
+    std::lock_guard lock(mutex_);
+    scripts_[path] = std::move(reply);
+  }
+
+  void ClearScripts() {
+    std::lock_guard lock(mutex_);
+    scripts_.clear();
+  }
+
+  std::vector<LoggedRequest> Requests() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+  }
+
+  void ClearLog() {
+    std::lock_guard lock(mutex_);
+    log_.clear();
+  }
+
+  bool WaitForRequests(size_t count, std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return log_.size() >= count; });
+  }
+
+  void AdvanceQuotes(std::uint64_t steps) {
+    std::lock_guard lock(mutex_);
+    book_.Advance(steps);
+  }
+
+  std::map<std::string, int> CounterLoads() const {
+    std::lock_guard lock(mutex_);
+    return counter_loads_;
+  }
+
+ private:
+  void Handle(const httplib::Request& request, httplib::Response& response) {
+    LoggedRequest logged;
+    if (current_stream != nullptr) {
+      if (std::optional<LoggedRequest> parsed = ParseRequestHead(current_stream->received())) {
+        logged = std::move(*parsed);
+        current_stream->set_logged();
+      }
+    }
+    logged.body = request.body;
+    Log(logged);
+
+    const std::string path = logged.target.substr(0, logged.target.find('?'));
+    std::optional<ScriptedReply> script;
+    {
+      std::lock_guard lock(mutex_);
+      if (const auto found = scripts_.find(path); found != scripts_.end()) script = found->second;
+    }
+    if (script) {
+      ReplyScripted(*script, response);
+    } else {
+      ReplyDefault(path, logged, response);
+    }
+  }
+
+  // A request the engine refused before any handler ran (an unknown method, say) is logged here.
+  void OnConnectionEnd(RecordingStream& stream) {
+    if (stream.logged()) return;
+    std::optional<LoggedRequest> parsed = ParseRequestHead(stream.received());
+    if (!parsed) return;
+    parsed->body = std::string(stream.received().substr(parsed->head.size()));
+    Log(std::move(*parsed));
+  }
+
+  void Log(LoggedRequest request) {
+    {
+      std::lock_guard lock(mutex_);
+      log_.push_back(std::move(request));
+    }
+    changed_.notify_all();
+  }
+
+  // False when the server began stopping during the wait.
+  bool WaitUnlessStopping(std::chrono::milliseconds delay) {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, delay, [this] { return stopping_.load(); });
+  }
+
+  void ReplyScripted(const ScriptedReply& reply, httplib::Response& response) {
+    if (reply.delay.count() > 0 && !WaitUnlessStopping(reply.delay)) {
+      response.status = 503;
+      return;
+    }
+    response.status = reply.status;
+    std::string content_type = "text/html";
+    for (const auto& [name, value] : reply.headers) {
+      if (SamePath(name, "content-type")) {
+        content_type = value;
+      } else {
+        response.set_header(name, value);
+      }
+    }
+    auto body = std::make_shared<const std::string>(reply.body);
+    if (reply.drop_mid_body) {
+      const size_t half = body->size() / 2;
+      response.set_content_provider(
+          body->size(), content_type,
+          [body, half](size_t offset, size_t length, httplib::DataSink& sink) {
+            if (offset >= half) return false;  // the engine then closes the connection
+            return sink.write(body->data() + offset, std::min(length, half - offset));
+          });
+    } else if (reply.chunked) {
+      response.set_chunked_content_provider(
+          content_type, [body](size_t offset, httplib::DataSink& sink) {
+            if (offset >= body->size()) {
+              sink.done();
+              return true;
+            }
+            return sink.write(body->data() + offset,
+                              std::min<size_t>(64 * 1024, body->size() - offset));
+          });
+    } else {
+      response.set_content(*body, content_type);
+    }
+  }
+
+  void ReplyDefault(std::string_view path, const LoggedRequest& request,
+                    httplib::Response& response) {
+    const std::string link_host = LinkHost(request);
+    if (SamePath(path, "/Soft/Price.asp")) {
+      response.set_content(Utf8ToGbk(QuoteListText()), std::string(kGbkText));
+    } else if (SamePath(path, "/Soft/News.asp")) {
+      response.set_content(Utf8ToGbk(NewsListText(link_host)), std::string(kGbkText));
+    } else if (SamePath(path, "/Soft/Version.asp")) {
+      response.set_content(Utf8ToGbk(VersionRecordText(options_.offer, link_host)),
+                           std::string(kGbkText));
+    } else if (SamePath(path, "/Soft/Count.asp")) {
+      ReplyCounter(request, response);
+    } else if (path == "/") {
+      response.set_content(HomePage(), std::string(kUtf8Html));
+    } else if (SamePath(path, "/Soft/Download.html")) {
+      response.set_content(DownloadPage(), std::string(kUtf8Html));
+    } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
+      const Page page = *NewsPage(*number);
+      response.set_content(page.body, page.content_type);
+    } else {
+      response.status = 404;
+      response.set_content(NotFoundPage(), std::string(kUtf8Html));
+    }
+  }
+
+  void ReplyCounter(const LoggedRequest& request, httplib::Response& response) {
+    std::string visitor = CookieValue(request, kVisitorCookie);
+    if (!IsVisitorId(visitor)) {
+      visitor = NewVisitorId();
+      response.set_header("Set-Cookie", std::string(kVisitorCookie) + "=" + visitor + "; Path=/");
+    }
+    int loads = 0;
+    {
+      std::lock_guard lock(mutex_);
+      loads = ++counter_loads_[visitor];
+    }
+    response.set_content(CounterPage(loads), std::string(kUtf8Html));
+  }
+
+  // Links point back at the address the client used, so they work however the server is reached.
+  std::string LinkHost(const LoggedRequest& request) const {
+    const std::optional<std::string> sent = HeaderValue(request, "Host");
+    return sent && IsHostText(*sent) ? *sent : host();
+  }
+
+  std::string QuoteListText() {
+    std::lock_guard lock(mutex_);
+    if (options_.quote_step.count() > 0) {
+      const auto elapsed = std::chrono::steady_clock::now() - started_;
+      const auto steps = static_cast<std::uint64_t>(elapsed / options_.quote_step);
+      if (steps > timed_steps_) {
+        book_.Advance(steps - timed_steps_);
+        timed_steps_ = steps;
+      }
+    }
+    return book_.QuoteListText();
+  }
+
+  const ServerOptions options_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> listener_done_{false};
+  RecordingServer server_;
+  std::thread listener_;
+  int port_ = -1;
+  std::chrono::steady_clock::time_point started_;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;  // the log grew, or the server is stopping
+  std::map<std::string, ScriptedReply> scripts_;
+  std::vector<LoggedRequest> log_;
+  PriceBook book_;
+  std::uint64_t timed_steps_ = 0;
+  std::map<std::string, int> counter_loads_;
+};
+
+QuoteServer::QuoteServer(ServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
+QuoteServer::~QuoteServer() = default;
+bool QuoteServer::Start() { return impl_->Start(); }
+void QuoteServer::Stop() { impl_->Stop(); }
+int QuoteServer::port() const { return impl_->port(); }
+std::string QuoteServer::host() const { return impl_->host(); }
+void QuoteServer::Script(const std::string& path, ScriptedReply reply) {
+  impl_->Script(path, std::move(reply));
+}
+void QuoteServer::ClearScripts() { impl_->ClearScripts(); }
+std::vector<LoggedRequest> QuoteServer::Requests() const { return impl_->Requests(); }
+void QuoteServer::ClearLog() { impl_->ClearLog(); }
+bool QuoteServer::WaitForRequests(std::size_t count, std::chrono::milliseconds limit) const {
+  return impl_->WaitForRequests(count, limit);
+}
+void QuoteServer::AdvanceQuotes(std::uint64_t steps) { impl_->AdvanceQuotes(steps); }
+std::map<std::string, int> QuoteServer::CounterLoads() const { return impl_->CounterLoads(); }
+
+}  // namespace lumetta_server

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/logged_request.h"
+#include "server/version_record.h"
+
+namespace lumetta_server {
+
+struct ServerOptions {
+  std::string bind = "127.0.0.1";  // loopback unless told otherwise
+  int port = 0;                    // 0: any free port
+  std::uint64_t seed = 1;          // of the price walk
+  UpdateOffer offer = UpdateOffer::kNone;
+  // How often the prices move; zero leaves them still until AdvanceQuotes.
+  std::chrono::milliseconds quote_step{1500};
+};
+
+// A reply that replaces the server's own answer for one path.
+struct ScriptedReply {
+  int status = 200;
+  std::string body;  // exact bytes
+  std::chrono::milliseconds delay{0};  // before anything is sent
+  bool drop_mid_body = false;  // announce the full length, send half, close the connection
+  bool chunked = false;        // send without a length, in chunks
+  std::vector<std::pair<std::string, std::string>> headers;  // e.g. Location, Content-Type
+};
+
+// The bundled quote server: the widget's default peer and the tests' HTTP counterpart.
+//   /Soft/Price.asp     the 17 quotes, GBK, CR LF after each line; the prices walk over time
+//   /Soft/News.asp      headlines "title|link", GBK, CR LF after each, linking to /News/N.html
+//   /Soft/Version.asp   the five-field version record, GBK
+//   /Soft/Count.asp     counts loads per visitor cookie (set on the first load)
+//   /                   the home page
+// Every request is logged as it arrived; any path's reply can be scripted.
+class QuoteServer {
+ public:
+  using Options = ServerOptions;
+
+  explicit QuoteServer(ServerOptions options = {});
+  ~QuoteServer();
+  QuoteServer(const QuoteServer&) = delete;
+  QuoteServer& operator=(const QuoteServer&) = delete;
+
+  // Binds and serves from a background thread; false when the address cannot be bound.
+  bool Start();
+  // Ends waits and delays under way and returns once the server has stopped.
+  void Stop();
+
+  int port() const;
+  std::string host() const;  // "127.0.0.1:PORT"
+
+  // `path` is matched without the query.
+  void Script(const std::string& path, ScriptedReply reply);
+  void ClearScripts();
+
+  std::vector<LoggedRequest> Requests() const;
+  void ClearLog();
+  bool WaitForRequests(std::size_t count, std::chrono::milliseconds limit) const;
+
+  void AdvanceQuotes(std::uint64_t steps);
+  // Loads of the counter page by visitor cookie value.
+  std::map<std::string, int> CounterLoads() const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lumetta_server

@@ -1,0 +1,93 @@
+#include "server/recording_stream.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace lumetta_server {
+namespace {
+
+// How long a peer may stay silent (or not drain our writes) before the connection is dropped.
+constexpr std::chrono::milliseconds kIdleLimit{5000};
+// Waits are cut into slices so that a stopping server is not held up by a silent peer.
+constexpr std::chrono::milliseconds kWaitSlice{50};
+
+void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.ss_family == AF_INET) {
+    sockaddr_in v4{};
+    std::memcpy(&v4, &address, sizeof v4);
+    inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    port = ntohs(v4.sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    sockaddr_in6 v6{};
+    std::memcpy(&v6, &address, sizeof v6);
+    inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+    port = ntohs(v6.sin6_port);
+  }
+  ip = text;
+}
+
+}  // namespace
+
+RecordingStream::RecordingStream(socket_t socket, const std::atomic<bool>& stopping)
+    : socket_(socket), stopping_(stopping) {}
+
+bool RecordingStream::WaitFor(short events) const {
+  for (auto waited = std::chrono::milliseconds(0); waited < kIdleLimit; waited += kWaitSlice) {
+    if (stopping_) return false;
+    pollfd watched{socket_, events, 0};
+    const int ready = ::poll(&watched, 1, static_cast<int>(kWaitSlice.count()));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+  return false;
+}
+
+bool RecordingStream::is_readable() const {
+  return delivered_ < received_.size() || WaitFor(POLLIN);
+}
+
+bool RecordingStream::is_writable() const { return WaitFor(POLLOUT); }
+
+ssize_t RecordingStream::read(char* ptr, size_t size) {
+  if (delivered_ == received_.size()) {
+    if (!WaitFor(POLLIN)) return -1;
+    char chunk[4096];
+    const ssize_t count = ::recv(socket_, chunk, sizeof chunk, 0);
+    if (count <= 0) return count;
+    received_.append(chunk, static_cast<size_t>(count));
+  }
+  const size_t count = std::min(size, received_.size() - delivered_);
+  std::memcpy(ptr, received_.data() + delivered_, count);
+  delivered_ += count;
+  return static_cast<ssize_t>(count);
+}
+
+ssize_t RecordingStream::write(const char* ptr, size_t size) {
+  if (!WaitFor(POLLOUT)) return -1;
+  return ::send(socket_, ptr, size, MSG_NOSIGNAL);
+}
+
+void RecordingStream::get_remote_ip_and_port(std::string& ip, int& port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    AddressText(address, ip, port);
+  }
+}
+
+void RecordingStream::get_local_ip_and_port(std::string& ip, int& port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    AddressText(address, ip, port);
+  }
+}
+
+}  // namespace lumetta_server

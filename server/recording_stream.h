@@ -1,0 +1,41 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace lumetta_server {
+
+// The server's view of one connection: reads and writes the socket for the HTTP engine and keeps
+// every byte received, so the log can show the request exactly as it arrived (the engine itself
+// keeps headers sorted by name). Waits give up when `stopping` is set.
+class RecordingStream final : public httplib::Stream {
+ public:
+  RecordingStream(socket_t socket, const std::atomic<bool>& stopping);
+
+  bool is_readable() const override;
+  bool is_writable() const override;
+  ssize_t read(char* ptr, size_t size) override;
+  ssize_t write(const char* ptr, size_t size) override;
+  void get_remote_ip_and_port(std::string& ip, int& port) const override;
+  void get_local_ip_and_port(std::string& ip, int& port) const override;
+  socket_t socket() const override { return socket_; }
+
+  std::string_view received() const { return received_; }
+  bool logged() const { return logged_; }
+  void set_logged() { logged_ = true; }
+
+ private:
+  bool WaitFor(short events) const;
+
+  socket_t socket_;
+  const std::atomic<bool>& stopping_;
+  std::string received_;
+  size_t delivered_ = 0;  // bytes of `received_` already handed to the engine
+  bool logged_ = false;
+};
+
+}  // namespace lumetta_server

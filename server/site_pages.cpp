@@ -1,0 +1,40 @@
+#include "server/site_pages.h"
+
+#include <charconv>
+
+namespace lumetta_server {
+namespace {
+
+std::string Html(std::string_view title, std::string_view body) {
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>";
+  html += title;
+  html += "</title></head>\n<body>";
+  html += body;
+  html += "</body></html>\n";
+  return html;
+}
+
+}  // namespace
+
+std::string HomePage() {
+  return Html("Zentrova资讯网",
+              "<h1>Zentrova资讯网</h1>\n"
+              "<p>贵金属实时报价与资讯。</p>\n"
+              "<ul><li><a href=\"/Soft/Price.asp?Type=0\">报价列表</a></li>"
+              "<li><a href=\"/Soft/News.asp?Type=0\">资讯列表</a></li>"
+              "<li><a href=\"/Soft/Download.html\">软件下载</a></li></ul>\n");
+}
+
+std::string DownloadPage() {
+  return Html("软件下载", "<h1>Lumetta</h1>\n<p>请从本站获取最新版本。</p>\n");
+}
+
+std::string CounterPage(int loads) {
+  char digits[16];
+  const auto written = std::to_chars(digits, digits + sizeof digits, loads);
+  return Html("Count", std::string(digits, written.ptr));
+}
+
+std::string NotFoundPage() { return Html("404", "<h1>404 Not Found</h1>\n"); }
+
+}  // namespace lumetta_server

@@ -1,0 +1,107 @@
+#include "net/curl_transfer.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+
+namespace Code {
+namespace {
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  // A failed initialisation shows up as a failed curl_easy_init below, i.e. as empty text.
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
+bool AppendLine(HeaderList& list, const char* line) {
+  curl_slist* head = curl_slist_append(list.get(), line);
+  if (head == nullptr) return false;
+  (void)list.release();  // `head` owns the old nodes now
+  list.reset(head);
+  return true;
+}
+
+size_t AppendBody(char* data, size_t size, size_t count, void* user) {
+  auto* body = static_cast<std::string*>(user);
+  const size_t length = size * count;
+  // Returning less than `length` makes curl stop with a write error.
+  if (body->size() + length > kMaxReplyBytes) return 0;
+  body->append(data, length);
+  return length;
+}
+
+int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+}  // namespace
+
+TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits& limits,
+                                const std::atomic<bool>* abort) {
+  InitCurlOnce();
+  TransferOutcome outcome;
+  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  if (!easy) return outcome;
+  CURL* handle = easy.get();
+
+  HeaderList headers;
+  for (const std::string& line : request.header_lines) {
+    if (!AppendLine(headers, line.c_str())) return outcome;
+  }
+  // Keep curl from adding an "Expect: 100-continue" of its own to larger POST bodies.
+  if (!AppendLine(headers, "Expect:")) return outcome;
+
+  curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+  // Only web addresses, also after a redirect: never file:// or other local schemes.
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(limits.connect_timeout.count()));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_timeout.count()));
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, AppendBody);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &outcome.body);
+  if (request.is_post) {
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.body.size()));
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.data());
+  }
+  // curl writes "GET" and "POST" itself; any other spelling goes out as the caller wrote it.
+  if (request.method != "GET" && request.method != "POST") {
+    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  }
+  if (request.ignore_certificate_errors) {
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+  if (abort != nullptr) {
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckAbort);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, abort);
+  }
+
+  if (curl_easy_perform(handle) != CURLE_OK) {
+    outcome.body.clear();
+    return outcome;
+  }
+  outcome.completed = true;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
+  return outcome;
+}
+
+}  // namespace Code

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "net/curl_transfer.h"
+
+namespace Code {
+
+// Sends `request` from a detached worker thread and forgets the answer. At process exit, workers
+// still waiting are told to stop and the exit waits briefly for them, so none of them runs into
+// libraries that are being torn down.
+void StartDetachedTransfer(PreparedRequest request, HttpLimits limits);
+
+}  // namespace Code

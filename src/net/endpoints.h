@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Every address the widget uses: the maker's server (host fixed at build time) and the banks.
+namespace endpoints {
+
+// The build-time LUMETTA_SERVER_HOST, host[:port], e.g. "127.0.0.1:8750".
+std::string DefaultServerHost();
+
+// Quote, news and version addresses end in a fresh cache-busting number per call.
+std::string QuoteListUrl(std::string_view host);
+std::string NewsListUrl(std::string_view host);
+std::string VersionUrl(std::string_view host);
+std::string CounterUrl(std::string_view host);
+std::string HomePageUrl(std::string_view host);
+
+inline constexpr std::string_view kIcbcBankUrl = "https://mybank.icbc.com.cn/icbc/perbank/index.jsp";
+inline constexpr std::string_view kCcbBankUrl = "https://ibsbjstar.ccb.com.cn/app/V5/CN/STY1/login.jsp";
+inline constexpr std::string_view kBocBankUrl =
+    "https://ebsnew.boc.cn/BocnetClient/LoginFrame.do?_locale=zh_CN";
+
+// True only for an http:// or https:// address (scheme in any case) with a non-empty host and
+// no control characters. Addresses that come from the server are opened only when this holds.
+bool IsWebAddress(std::string_view address);
+
+}  // namespace endpoints

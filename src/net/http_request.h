@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace Code {
+
+// Bounds of one request. The defaults keep an unreachable or stalled server from holding the
+// panel for long; tests pass shorter ones.
+struct HttpLimits {
+  std::chrono::milliseconds connect_timeout{5000};
+  std::chrono::milliseconds total_timeout{15000};
+};
+
+// A reply body larger than this counts as a failure, so a hostile server cannot exhaust memory.
+inline constexpr std::size_t kMaxReplyBytes = 4 * 1024 * 1024;
+
+// Sends one HTTP request and returns the reply body decoded with `charset`, or empty text when
+// the transfer did not complete with final status 200 (redirects are followed). With `async`
+// the request is sent from a background worker and empty text is returned at once.
+std::string HttpRequest(const std::string& url, bool use_server_xml_http, const std::string& method,
+                        const std::string& data, const std::string& referer,
+                        const std::string& post_type, const std::string& cookie, bool async,
+                        const std::string& charset);
+
+// The same with explicit time-outs.
+std::string HttpRequest(const std::string& url, bool use_server_xml_http, const std::string& method,
+                        const std::string& data, const std::string& referer,
+                        const std::string& post_type, const std::string& cookie, bool async,
+                        const std::string& charset, const HttpLimits& limits);
+
+}  // namespace Code

@@ -1,0 +1,61 @@
+#include "news/news_ticker.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace news {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// Items 0..U-1: the text before each CRLF. The text after the last CRLF is never an item.
+std::vector<std::string_view> Items(std::string_view news_list) {
+  std::vector<std::string_view> items;
+  std::size_t start = 0;
+  for (std::size_t at = news_list.find(kCrLf); at != std::string_view::npos;
+       at = news_list.find(kCrLf, start)) {
+    items.push_back(news_list.substr(start, at - start));
+    start = at + kCrLf.size();
+  }
+  return items;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Headline> NextHeadline(std::string_view news_list, int news_index) {
+  const std::vector<std::string_view> items = Items(news_list);
+  const auto count = static_cast<int>(items.size());
+  if (count == 0) return std::nullopt;
+  const int first = news_index >= 0 && news_index < count ? news_index : 0;
+  for (int step = 0; step < count; ++step) {
+    const int index = (first + step) % count;
+    const std::string_view item = items[static_cast<std::size_t>(index)];
+    const std::size_t bar = item.find('|');
+    if (bar == std::string_view::npos || item.find('|', bar + 1) != std::string_view::npos) {
+      continue;
+    }
+    return Headline{std::string(item.substr(0, bar)), std::string(item.substr(bar + 1)), index + 1};
+  }
+  return std::nullopt;
+}
+
+NewsClick DecideNewsClick(std::string_view label_text, std::string_view link) {
+  if (label_text == kNewsLoadingText) return NewsClick::kOpenHomePage;
+  if (label_text == kNewsFailedText) return NewsClick::kReload;
+  if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://")) {
+    return NewsClick::kOpenLink;
+  }
+  return NewsClick::kNothing;
+}
+
+}  // namespace news

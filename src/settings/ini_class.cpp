@@ -1,0 +1,45 @@
+#include "settings/ini_class.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "settings/profile_file.h"
+
+namespace IniClass {  // NOLINT(readability-identifier-naming): the module keeps its own name
+namespace {
+
+constexpr std::size_t kBufferSize = 1024;
+
+std::string& IniFileName() {
+  static auto* const file_name = new std::string();
+  return *file_name;
+}
+
+}  // namespace
+
+void SetIniFile(const std::string& file_name) { IniFileName() = file_name; }
+
+std::string GetIniString(const std::string& section, const std::string& key) {
+  // The reader fills a buffer of spaces: the value, its terminating NUL, then untouched filler.
+  // Trimming spaces and then dropping NULs keeps spaces that end the value itself (a quoted
+  // "50 " stays "50 ") while the filler goes.
+  const std::string value = profile::ReadString(IniFileName(), section, key, kBufferSize);
+  std::string buffer(kBufferSize, ' ');
+  std::copy(value.begin(), value.end(), buffer.begin());
+  buffer[value.size()] = '\0';
+
+  const std::size_t first = buffer.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const std::size_t last = buffer.find_last_not_of(' ');
+  std::string result = buffer.substr(first, last - first + 1);
+  std::erase(result, '\0');
+  return result;
+}
+
+void WriteIniString(const std::string& section, const std::string& key, const std::string& value) {
+  // An empty path would name no file at all; nothing is written before the path is known.
+  if (IniFileName().empty()) return;
+  profile::WriteString(IniFileName(), section, key, value);
+}
+
+}  // namespace IniClass

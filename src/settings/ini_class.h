@@ -1,0 +1,22 @@
+#pragma once
+
+// The settings file module: remembers where System.ini is and reads and writes its keys.
+// Failures are never reported: a read that finds nothing gives the empty text, a write that
+// cannot be done is lost and the program goes on with the values it holds.
+
+#include <string>
+
+namespace IniClass {  // NOLINT(readability-identifier-naming): the module keeps its own name
+
+// Sets the full path of the settings file (`IniFileName`). Until it is set, reads give the empty
+// text and writes go nowhere.
+void SetIniFile(const std::string& file_name);
+
+// The value of `key` in `section`, at most 1023 bytes, without leading and trailing spaces and
+// without NUL bytes; the empty text when the file, the section or the key is missing.
+std::string GetIniString(const std::string& section, const std::string& key);
+
+// Stores `value` under `key` in `section`, creating the file and the section when needed.
+void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
+
+}  // namespace IniClass

@@ -1,0 +1,367 @@
+#include "settings/profile_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+namespace profile {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kNewLine = "\r\n";
+
+// One line of the file: its text runs from begin to text_end, its line break (if any) from
+// text_end to end.
+struct Line {
+  std::size_t begin;
+  std::size_t text_end;
+  std::size_t end;
+};
+
+enum class LineKind { kOther, kSection, kKey };
+
+// What a line means: a section header with its name, a key line with its key and value (both
+// without the blanks around them), or anything else.
+struct ParsedLine {
+  LineKind kind = LineKind::kOther;
+  std::string_view name;
+  std::string_view value;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Splits at CRLF, LF and CR. A UTF-8 byte-order mark before the first line is not part of it.
+std::vector<Line> SplitLines(std::string_view content) {
+  std::vector<Line> lines;
+  std::size_t pos = content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+  while (pos < content.size()) {
+    Line line{pos, pos, pos};
+    while (line.text_end < content.size() && content[line.text_end] != '\r' &&
+           content[line.text_end] != '\n') {
+      ++line.text_end;
+    }
+    line.end = line.text_end;
+    if (line.end < content.size()) {
+      const bool crlf = content[line.end] == '\r' && line.end + 1 < content.size() &&
+                        content[line.end + 1] == '\n';
+      line.end += crlf ? 2 : 1;
+    }
+    lines.push_back(line);
+    pos = line.end;
+  }
+  return lines;
+}
+
+std::string_view TextOf(std::string_view content, const Line& line) {
+  return content.substr(line.begin, line.text_end - line.begin);
+}
+
+// There are no comments: `;` and `#` are ordinary characters. A header's name ends at its first
+// `]`; a `[` without one starts no section. A key line needs an `=`, and blank names are none.
+ParsedLine ParseLine(std::string_view text) {
+  ParsedLine parsed;
+  text = TrimBlanks(text);
+  if (text.starts_with('[')) {
+    const std::size_t close = text.find(']');
+    if (close != std::string_view::npos) {
+      parsed.kind = LineKind::kSection;
+      parsed.name = TrimBlanks(text.substr(1, close - 1));
+      return parsed;
+    }
+  }
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return parsed;
+  parsed.name = TrimBlanks(text.substr(0, equals));
+  if (parsed.name.empty()) return parsed;
+  parsed.kind = LineKind::kKey;
+  parsed.value = TrimBlanks(text.substr(equals + 1));
+  return parsed;
+}
+
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Where a section and a key stand in the file. Indices are into the line list; a missing
+// section or key is npos.
+struct Location {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t section = kNone;
+  std::size_t key = kNone;
+  std::size_t last_filled = kNone;  // last non-blank line of the section, its header at least
+  std::string_view key_name;        // the key as spelt in the file
+  std::string_view raw_value;       // the value without blanks, quotes still on
+};
+
+// Only the first section of that name counts, and in it only the first key of that name.
+Location Locate(std::string_view content, const std::vector<Line>& lines, std::string_view section,
+                std::string_view key) {
+  Location found;
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  if (section.empty()) return found;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view text = TextOf(content, lines[i]);
+    const ParsedLine parsed = ParseLine(text);
+    if (found.section == Location::kNone) {
+      if (parsed.kind == LineKind::kSection && EqualsIgnoringCase(parsed.name, section)) {
+        found.section = i;
+        found.last_filled = i;
+      }
+      continue;
+    }
+    if (parsed.kind == LineKind::kSection) break;
+    if (!TrimBlanks(text).empty()) found.last_filled = i;
+    if (parsed.kind == LineKind::kKey && !key.empty() && EqualsIgnoringCase(parsed.name, key)) {
+      found.key = i;
+      found.key_name = parsed.name;
+      found.raw_value = parsed.value;
+      break;
+    }
+  }
+  return found;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool ReadAll(const std::string& path, std::string* content, int* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  content->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = errno;
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    content->append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return true;
+}
+
+// umask() can only be read by changing it, which would race with other threads creating files;
+// the kernel reports it in /proc instead.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (!line.starts_with("Umask:")) continue;
+    const std::string_view digits = TrimBlanks(std::string_view(line).substr(6));
+    unsigned mask = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), mask, 8);
+    if (error == std::errc() && end == digits.data() + digits.size()) {
+      return static_cast<mode_t>(mask & 0777);
+    }
+  }
+  return 022;
+}
+
+// The last resort for a folder that takes no new files. Room for the longer content is reserved
+// before the first byte changes, so a full disk still leaves the old file whole.
+bool RewriteInPlace(const std::string& path, std::string_view content) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat old_stat {};
+  if (::fstat(fd, &old_stat) != 0) {
+    ::close(fd);
+    return false;
+  }
+  const auto new_size = static_cast<off_t>(content.size());
+  if (new_size > old_stat.st_size && ::posix_fallocate(fd, 0, new_size) != 0) {
+    if (::ftruncate(fd, old_stat.st_size) != 0) {
+      // Nothing more can be done; the old bytes themselves were not touched.
+    }
+    ::close(fd);
+    return false;
+  }
+  bool ok = WriteAll(fd, content) && ::ftruncate(fd, new_size) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  return ok;
+}
+
+}  // namespace
+
+std::optional<std::string> FindValue(std::string_view content, std::string_view section,
+                                     std::string_view key) {
+  const std::vector<Line> lines = SplitLines(content);
+  const Location found = Locate(content, lines, section, key);
+  if (found.key == Location::kNone) return std::nullopt;
+  return std::string(StripQuotes(found.raw_value));
+}
+
+std::string GetString(std::string_view content, std::string_view section, std::string_view key,
+                      std::size_t buffer_size) {
+  if (buffer_size == 0) return {};
+  std::optional<std::string> value = FindValue(content, section, key);
+  if (!value) return {};
+  if (value->size() > buffer_size - 1) value->resize(buffer_size - 1);
+  return *std::move(value);
+}
+
+bool CanStore(std::string_view section, std::string_view key, std::string_view value) {
+  return !TrimBlanks(section).empty() && !TrimBlanks(key).empty() && !HasLineBreakOrNul(section) &&
+         !HasLineBreakOrNul(key) && !HasLineBreakOrNul(value) &&
+         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos;
+}
+
+std::optional<std::string> SetValue(std::string_view content, std::string_view section,
+                                    std::string_view key, std::string_view value) {
+  if (!CanStore(section, key, value)) {
+    throw std::invalid_argument("profile::SetValue: section, key or value cannot be stored");
+  }
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  const std::vector<Line> lines = SplitLines(content);
+  const Location found = Locate(content, lines, section, key);
+  std::string result;
+
+  if (found.section == Location::kNone) {
+    result.reserve(content.size() + section.size() + key.size() + value.size() + 10);
+    result.append(content);
+    const bool empty = content.size() == (content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0);
+    if (!empty && content.back() != '\n' && content.back() != '\r') result.append(kNewLine);
+    result.append("[").append(section).append("]").append(kNewLine);
+    result.append(key).append("=").append(value).append(kNewLine);
+    return result;
+  }
+
+  if (found.key != Location::kNone) {
+    if (found.raw_value == value) return std::nullopt;
+    const Line& line = lines[found.key];
+    result.reserve(content.size() + value.size());
+    result.append(content.substr(0, line.begin));
+    result.append(found.key_name).append("=").append(value);
+    result.append(content.substr(line.text_end));
+    return result;
+  }
+
+  const Line& after = lines[found.last_filled];
+  result.reserve(content.size() + key.size() + value.size() + 5);
+  result.append(content.substr(0, after.end));
+  if (after.end == after.text_end) result.append(kNewLine);
+  result.append(key).append("=").append(value).append(kNewLine);
+  result.append(content.substr(after.end));
+  return result;
+}
+
+std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                       std::size_t buffer_size) {
+  std::string content;
+  int error = 0;
+  if (path.empty() || !ReadAll(path, &content, &error)) return {};
+  return GetString(content, section, key, buffer_size);
+}
+
+bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  if (path.empty() || !CanStore(section, key, value)) return false;
+  std::string content;
+  int error = 0;
+  // Only a missing file starts empty; one that exists but cannot be read must not be replaced.
+  if (!ReadAll(path, &content, &error) && error != ENOENT) return false;
+  const std::optional<std::string> updated = SetValue(content, section, key, value);
+  if (!updated) return true;
+  return ReplaceFile(path, *updated);
+}
+
+bool ReplaceFile(const std::string& path, std::string_view content) {
+  if (path.empty()) return false;
+  // Renaming over a link would replace the link itself; write where it points instead.
+  std::string target = path;
+  struct stat link_stat {};
+  if (::lstat(path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    target = resolved;
+    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+  }
+
+  struct stat old_stat {};
+  bool existed = false;
+  mode_t mode = 0;
+  if (::stat(target.c_str(), &old_stat) == 0) {
+    if (!S_ISREG(old_stat.st_mode)) return false;
+    existed = true;
+    mode = old_stat.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    mode = 0666 & ~CurrentUmask();
+  } else {
+    return false;
+  }
+
+  std::string temp_name = target + ".XXXXXX";
+  const int fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const bool folder_refuses = errno == EACCES || errno == EPERM;
+    return existed && folder_refuses && RewriteInPlace(target, content);
+  }
+  bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || ::rename(temp_name.c_str(), target.c_str()) != 0) {
+    ::unlink(temp_name.c_str());
+    return false;
+  }
+
+  // Make the rename itself durable. The new file is in place either way, so a folder that
+  // cannot be synced does not turn the write into a failure.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd >= 0) {
+    ::fsync(folder_fd);
+    ::close(folder_fd);
+  }
+  return true;
+}
+
+}  // namespace profile

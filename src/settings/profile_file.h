@@ -1,0 +1,57 @@
+#pragma once
+
+// Reader and writer of Windows profile (INI) files with the rules of the Windows profile
+// functions, so that a System.ini written on either side reads the same on the other.
+//
+// The text logic works on the file's bytes held in memory; the file functions at the bottom
+// add the disk access around it. Names and values are bytes passed through unchanged (ANSI or
+// UTF-8); only ASCII letters are compared without regard to case.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+// The buffer size the settings reader has always used: values come back cut to 1023 bytes.
+inline constexpr std::size_t kDefaultBufferSize = 1024;
+
+// The value of `key` in the first section named `section`, with blanks around it and one pair
+// of enclosing quotes removed; nullopt when the section or the key is missing.
+std::optional<std::string> FindValue(std::string_view content, std::string_view section,
+                                     std::string_view key);
+
+// FindValue as a bounded read: at most buffer_size - 1 bytes, the empty text when missing.
+std::string GetString(std::string_view content, std::string_view section, std::string_view key,
+                      std::size_t buffer_size = kDefaultBufferSize);
+
+// True when the names and the value can be stored as one `key=value` line that reads back as
+// written: the names are not blank, no text holds a line break or a NUL, the section name no
+// `]` and the key no `=`.
+bool CanStore(std::string_view section, std::string_view key, std::string_view value);
+
+// The content after setting `key` in `section` to `value`, or nullopt when the file already
+// holds that value and nothing has to change. Every line that is not the key's own is kept
+// byte for byte. Throws std::invalid_argument when CanStore is false.
+std::optional<std::string> SetValue(std::string_view content, std::string_view section,
+                                    std::string_view key, std::string_view value);
+
+// GetString over the file at `path`; a file that cannot be read reads as empty.
+std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                       std::size_t buffer_size = kDefaultBufferSize);
+
+// SetValue over the file at `path`, creating the file and the section when missing. Returns
+// false when nothing could be stored; the old file is then left as it was. An unchanged value
+// leaves the file untouched and counts as success.
+bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                 std::string_view value);
+
+// Replaces the file at `path` with `content` so that it is always either the complete old or
+// the complete new file, even when the process dies or the disk fills up half way: the new
+// content goes to a temporary file in the same folder that is renamed over the old one. Only
+// when the folder refuses new files is the old file rewritten in place. A symbolic link is
+// followed and its target replaced; the old file's permission bits are kept.
+bool ReplaceFile(const std::string& path, std::string_view content);
+
+}  // namespace profile

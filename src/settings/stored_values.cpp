@@ -1,0 +1,82 @@
+#include "settings/stored_values.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+#include "quotes/catalogue.h"
+
+namespace settings {
+namespace {
+
+// A whole-text decimal number; an optional leading sign is allowed, as stored positions
+// may be negative on a screen to the left of the primary one.
+std::optional<double> ParseNumber(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double value = 0;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<int> PositiveIntegerPart(std::string_view text) {
+  const auto value = ParseNumber(text);
+  if (!value) return std::nullopt;
+  const double whole = std::floor(*value);
+  if (whole <= 0 || whole > std::numeric_limits<int>::max()) return std::nullopt;
+  return static_cast<int>(whole);
+}
+
+}  // namespace
+
+std::string SettingsFilePath(std::string_view program_dir) {
+  std::string path(program_dir);
+  if (path.empty() || path.back() != '/') path += '/';
+  path += kSettingsFileName;
+  return path;
+}
+
+StoredProduct ReadStoredProduct(std::string_view stored) {
+  if (stored.empty() || !quotes::IsKnownProductCode(stored)) {
+    return {std::string(quotes::kDefaultProductCode), true};
+  }
+  return {std::string(stored), false};
+}
+
+std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::string_view top) {
+  const auto l = PositiveIntegerPart(left);
+  const auto t = PositiveIntegerPart(top);
+  if (!l || !t) return std::nullopt;
+  return TwipsPosition{*l, *t};
+}
+
+int ReadStoredTransparent(std::string_view stored) {
+  static constexpr std::array<std::string_view, 7> kAccepted = {"20", "30", "40", "50",
+                                                                "60", "70", "80"};
+  for (const auto accepted : kAccepted) {
+    if (stored == accepted) return (accepted[0] - '0') * 10;
+  }
+  return 50;
+}
+
+std::string LockArgument(std::string_view stored) {
+  const std::string lower = quotes::ToLowerAscii(stored);
+  if (lower == "lock" || lower == "unlock") return std::string(stored);
+  return "UnLock";
+}
+
+std::string FormatSingle(float value) {
+  std::array<char, 64> buffer{};
+  const auto [end, ec] =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+  if (ec != std::errc()) return "0";
+  return {buffer.data(), end};
+}
+
+}  // namespace settings

@@ -1,0 +1,45 @@
+#pragma once
+
+// Start-up's reading of stored settings: what each stored text turns into before the
+// owning method applies it. Plain functions so the rules can be checked without a window.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+inline constexpr std::string_view kSection = "System";
+inline constexpr std::string_view kSettingsFileName = "System.ini";
+
+// The settings file next to the program. A directory that already ends in a separator
+// (the file-system root) takes the name directly.
+std::string SettingsFilePath(std::string_view program_dir);
+
+// The stored product: empty or unknown codes fall back to the default, which must then be
+// written back. A known code keeps its letter case.
+struct StoredProduct {
+  std::string code;
+  bool write_default = false;
+};
+StoredProduct ReadStoredProduct(std::string_view stored);
+
+// Twips of the stored window position, only when both texts are numbers whose integer
+// parts (rounded down) are positive. Values beyond the range of int count as not numbers.
+struct TwipsPosition {
+  int left = 0;
+  int top = 0;
+};
+std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::string_view top);
+
+// The opacity percentage to apply: exactly "20".."80" in steps of ten, anything else 50.
+int ReadStoredTransparent(std::string_view stored);
+
+// The argument for the lock call: "lock"/"unlock" in any case is passed on as stored,
+// anything else becomes "UnLock".
+std::string LockArgument(std::string_view stored);
+
+// The text of a single-precision number, as the position is saved ("7200", "-15", "1234.5").
+std::string FormatSingle(float value);
+
+}  // namespace settings

@@ -1,0 +1,25 @@
+#include "shell/control.h"
+
+#include <QMouseEvent>
+
+namespace shell {
+
+void Control::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  if (on_press) on_press(event);
+}
+
+void Control::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (on_release) on_release(event);
+  if (on_click && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    on_click();
+  }
+}
+
+void Control::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (on_move) on_move(event);
+}
+
+}  // namespace shell

@@ -1,0 +1,33 @@
+#pragma once
+
+// One control of the panel. Unlike a bare QLabel it keeps the mouse events it gets, so a
+// press lands on the topmost control under the pointer and never falls through to the window.
+
+#include <QLabel>
+#include <QString>
+#include <functional>
+
+class QMouseEvent;
+
+namespace shell {
+
+class Control : public QLabel {
+ public:
+  explicit Control(QWidget* parent) : QLabel(parent) {}
+
+  // The free-text property that the panel's logic keeps beside a control.
+  QString tag;
+
+  std::function<void(QMouseEvent*)> on_press;
+  std::function<void(QMouseEvent*)> on_release;
+  std::function<void(QMouseEvent*)> on_move;
+  // A left-button press and release both over the control.
+  std::function<void()> on_click;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+}  // namespace shell

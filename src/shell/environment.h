@@ -1,0 +1,23 @@
+#pragma once
+
+// What the widget takes from the outside world. The program passes the real ones; tests
+// pass a temporary folder, a loopback server and recorders.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+struct Environment {
+  QString program_dir;      // where System.ini lives
+  std::string server_host;  // host[:port] of the quote server
+  QString autostart_dir;    // the user's autostart folder
+  // Hands an address to the browser; only web addresses ever reach it.
+  std::function<void(const std::string& address)> open_page;
+  // A modal question; with_cancel adds Cancel to OK. True when the user chose OK.
+  std::function<bool(const QString& text, bool with_cancel)> ask;
+  // Ends the process at once, without further events.
+  std::function<void()> end_program;
+};
+
+// The environment of the installed program.
+Environment RealEnvironment();

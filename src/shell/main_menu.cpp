@@ -1,0 +1,68 @@
+#include "shell/main_menu.h"
+
+#include <QAction>
+#include <QMenu>
+#include <stdexcept>
+#include <vector>
+
+#include "shell/menu_table.h"
+
+namespace {
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+Main::Main(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("主界面"));
+  setObjectName(QStringLiteral("Main"));
+
+  // Menus by level: the latest submenu of each level is the parent of the next level.
+  std::vector<QMenu*> open_menus;
+  for (const shell::MenuSpec& spec : shell::kMenuTree) {
+    const auto level = static_cast<size_t>(spec.level);
+    open_menus.resize(level);
+    if (spec.kind == shell::MenuKind::kRoot) {
+      root_ = new QMenu(Text(spec.caption), this);
+      root_->setObjectName(Text(spec.name));
+      root_->menuAction()->setObjectName(Text(spec.name));
+      open_menus.push_back(root_);
+      continue;
+    }
+    QMenu* parent_menu = open_menus.at(level - 1);
+    if (spec.kind == shell::MenuKind::kSubmenu) {
+      QMenu* submenu = parent_menu->addMenu(Text(spec.caption));
+      submenu->setObjectName(Text(spec.name));
+      submenu->menuAction()->setObjectName(Text(spec.name));
+      open_menus.push_back(submenu);
+      continue;
+    }
+    QAction* action = nullptr;
+    if (spec.kind == shell::MenuKind::kSeparator) {
+      // The toolkit draws a separator's text beside its line; the line alone is the caption "-".
+      action = parent_menu->addSeparator();
+    } else {
+      action = parent_menu->addAction(Text(spec.caption));
+      // Plain checkable actions: an exclusive group would draw radio dots, and the marks
+      // are kept in code anyway.
+      if (spec.kind == shell::MenuKind::kToggle || spec.kind == shell::MenuKind::kChoice) {
+        action->setCheckable(true);
+        action->setChecked(spec.checked);
+      }
+    }
+    action->setObjectName(Text(spec.name));
+  }
+}
+
+QAction* Main::Item(std::string_view name) const {
+  auto* action = root_->findChild<QAction*>(Text(name));
+  if (action == nullptr && root_->menuAction()->objectName() == Text(name)) {
+    action = root_->menuAction();
+  }
+  if (action == nullptr) {
+    throw std::logic_error("no menu item " + std::string(name));
+  }
+  return action;
+}

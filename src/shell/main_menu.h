@@ -1,0 +1,22 @@
+#pragma once
+
+// `Main`: the never-shown holder of the context menu tree.
+
+#include <QWidget>
+#include <string_view>
+
+class QAction;
+class QMenu;
+
+class Main : public QWidget {
+ public:
+  explicit Main(QWidget* parent = nullptr);
+
+  // The root whose children the context menu shows.
+  QMenu* MenuRoot() const { return root_; }
+  // An item by its name; every name of the tree is present.
+  QAction* Item(std::string_view name) const;
+
+ private:
+  QMenu* root_ = nullptr;
+};

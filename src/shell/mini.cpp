@@ -1,0 +1,311 @@
+#include "shell/mini.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImageReader>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <string>
+#include <utility>
+
+#include "net/endpoints.h"
+#include "net/open_url.h"
+#include "news/news_ticker.h"
+#include "quotes/catalogue.h"
+#include "settings/ini_class.h"
+#include "settings/stored_values.h"
+#include "shell/control.h"
+#include "shell/layout.h"
+#include "shell/main_menu.h"
+#include "shell/skin.h"
+#include "shell/tray.h"
+#include "shell/twips.h"
+
+namespace {
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const std::string kSection(settings::kSection);
+
+std::string Read(const char* key) { return IniClass::GetIniString(kSection, key); }
+void Write(const char* key, const std::string& value) {
+  IniClass::WriteIniString(kSection, key, value);
+}
+
+QTimer* MakeTimer(QObject* parent, const char* name, int interval_ms) {
+  auto* timer = new QTimer(parent);
+  timer->setObjectName(QString::fromLatin1(name));
+  timer->setInterval(interval_ms);
+  return timer;
+}
+
+QIcon LogoIcon() {
+  QIcon icon;
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/other_logo_%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+QCursor HandCursor() {
+  // The pointing hand's fingertip is its hot spot.
+  return QCursor(QPixmap(QStringLiteral(":/hand.png")), 5, 0);
+}
+
+// Loaded through an icon so that a screen at 200 % gets the @2x drawing.
+QPixmap Picture(const QString& path, qreal ratio) {
+  return QIcon(path).pixmap(QImageReader(path).size(), ratio);
+}
+
+QRect PixelRect(const shell::ControlSpec& spec) {
+  return {shell::TwipsToPixels(spec.left), shell::TwipsToPixels(spec.top),
+          shell::TwipsToPixels(spec.width), shell::TwipsToPixels(spec.height)};
+}
+
+}  // namespace
+
+Mini::Mini(Environment environment, QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      environment_(std::move(environment)) {
+  setObjectName(QStringLiteral("Mini"));
+  setWindowTitle(Text(shell::kWindowCaption));
+  setWindowIcon(LogoIcon());
+  CreateControls();
+
+  count_timer_ = MakeTimer(this, "CountTimer", 60000);
+  news_timer_ = MakeTimer(this, "NewsTimer", 1000);
+  hide_timer_ = MakeTimer(this, "HideTimer", 100);
+  price_timer_ = MakeTimer(this, "PriceTimer", 3000);
+  // The timers run from creation; their first ticks come once start-up has returned to
+  // the event loop.
+  QObject::connect(price_timer_, &QTimer::timeout, this, [this] { GetPrice(); });
+  QObject::connect(news_timer_, &QTimer::timeout, this, [this] { NewsTick(); });
+  for (QTimer* timer : {count_timer_, news_timer_, hide_timer_, price_timer_}) timer->start();
+}
+
+Mini::~Mini() = default;
+
+void Mini::CreateControls() {
+  // Created bottom row first, so that each later control lies above the earlier ones.
+  for (size_t i = shell::kControls.size(); i-- > 0;) {
+    const shell::ControlSpec& spec = shell::kControls[i];
+    auto* control = new shell::Control(this);
+    control->setObjectName(Text(spec.name));
+    control->setGeometry(PixelRect(spec));
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (!spec.picture.empty()) control->setPixmap(Picture(Text(spec.picture), devicePixelRatioF()));
+    if (spec.kind == shell::ControlKind::kLabel) {
+      control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      control->setTextFormat(Qt::PlainText);
+    }
+    control->setCursor(spec.hand_cursor ? HandCursor() : QCursor(Qt::ArrowCursor));
+    if (!spec.tooltip.empty()) {
+      control->setToolTip(Text(spec.tooltip));
+      control->setAccessibleName(Text(spec.tooltip));
+    }
+    control->setVisible(spec.visible);
+    controls_[i] = control;
+  }
+
+  QFont price_font(QStringLiteral("SimSun"));
+  price_font.setPointSizeF(10.5);
+  price_font.setBold(true);
+  Control("Price")->setFont(price_font);
+  Control("News")->setAccessibleName(QStringLiteral("资讯"));
+  // Moves over the drag surface and the news line matter without a button held.
+  Control("FormImage")->setMouseTracking(true);
+  Control("News")->setMouseTracking(true);
+
+  Control("FormImage")->on_move = [this](QMouseEvent* /*event*/) { NewsHoverOff(); };
+  Control("News")->on_move = [this](QMouseEvent* /*event*/) { NewsHoverOn(); };
+  Control("News")->on_click = [this] { NewsClick(); };
+  ConnectShortcuts();
+
+  Control("FormImage")->on_release = [this](QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) PopUpMenu(event->globalPosition().toPoint());
+  };
+
+  // Hidden until the tray icon or the menu shows it again; timers and icon keep running.
+  Control("HideImage")->on_click = [this] { hide(); };
+
+  for (const char* name : {"Price", "PriceType", "News"}) {
+    SetLabelColor(Control(name), ButtonTextColor());
+  }
+}
+
+shell::Control* Mini::Control(std::string_view name) const {
+  for (size_t i = 0; i < shell::kControls.size(); ++i) {
+    if (shell::kControls[i].name == name) return controls_[i];
+  }
+  throw std::logic_error("no control " + std::string(name));
+}
+
+Main* Mini::Menu() {
+  if (!main_) {
+    main_ = std::make_unique<Main>();
+    ConnectMenu();
+  }
+  return main_.get();
+}
+
+QAction* Mini::MenuItem(std::string_view name) { return Menu()->Item(name); }
+
+void Mini::ConnectMenu() {
+  QObject::connect(main_->Item("Menu_Show"), &QAction::triggered, this, [this] { show(); });
+  QObject::connect(main_->Item("Menu_Exit"), &QAction::triggered, this,
+                   [this] { ExitSystem(); });
+  QObject::connect(main_->Item("Menu_About"), &QAction::triggered, this,
+                   [this] { OpenPage(endpoints::HomePageUrl(environment_.server_host)); });
+  ConnectQuoteMenu();
+}
+
+QColor Mini::ButtonTextColor() const { return palette().color(QPalette::ButtonText); }
+
+void Mini::SetLabelColor(shell::Control* label, const QColor& color) {
+  QPalette label_palette = label->palette();
+  label_palette.setColor(QPalette::WindowText, color);
+  label->setPalette(label_palette);
+}
+
+void Mini::Load() {
+  IniClass::SetIniFile(settings::SettingsFilePath(environment_.program_dir.toStdString()));
+
+  const settings::StoredProduct product = settings::ReadStoredProduct(Read("PriceType"));
+  if (product.write_default) Write("PriceType", product.code);
+  price_type_value_ = QString::fromStdString(product.code);
+
+  refresh_time_value_ = QString::fromStdString(Read("RefreshTime"));
+
+  if (const auto position = settings::ReadStoredPosition(Read("Left"), Read("Top"))) {
+    MoveToTwips(position->left, position->top);
+  } else {
+    // Clear of the screen's edges, where an unlocked panel would dock and hide.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int width = shell::TwipsToPixels(shell::kPanelWidthTwips);
+    MoveToTwips(shell::PixelsToTwips(screen.right() - width - 100),
+                shell::PixelsToTwips(screen.top() + 100));
+  }
+
+  Install();
+
+  PriceChange(price_type_value_);
+  ChangeRefreshTime(refresh_time_value_);
+
+  transparent_value_ = settings::ReadStoredTransparent(Read("Transparent"));
+  Write("Transparent", std::to_string(transparent_value_));
+
+  Tray::AddTrayIcon(this, windowIcon(), Text(shell::kFirstTrayTip),
+                    [this](int event) { TrayEvent(event); });
+
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
+
+  Skin::AttachIfPresent();
+
+  show();
+  raise();
+}
+
+void Mini::Install() {
+  const std::string selected = quotes::ToLowerAscii(price_type_value_.toStdString());
+  for (const quotes::Product& product : quotes::kCatalogue) {
+    if (selected != product.code) MenuItem(product.menu_item)->setChecked(false);
+  }
+  for (int percent = 20; percent <= 80; percent += 10) {
+    if (transparent_value_ != percent) {
+      MenuItem("Menu_Transparent_" + std::to_string(percent))->setChecked(false);
+    }
+  }
+
+  setFixedSize(shell::TwipsToPixels(shell::kPanelWidthTwips),
+               shell::TwipsToPixels(shell::kPanelHeightTwips));
+  background_ = Control("BackGround")->pixmap();
+
+  for (size_t i = 0; i < shell::kControls.size(); ++i) {
+    controls_[i]->setGeometry(PixelRect(shell::kControls[i]));
+  }
+  for (const char* name :
+       {"ICBCImage", "CCBImage", "BOCImage", "OtherImage", "UpImage", "DownImage"}) {
+    Control(name)->hide();
+  }
+  for (const char* name : {"Price", "PriceType", "News"}) {
+    Control(name)->setAutoFillBackground(false);
+  }
+  Control("Price")->setText(Text(shell::kPriceLoadingText));
+  Control("News")->setText(Text(news::kNewsLoadingText));
+}
+
+void Mini::ExitSystem() {
+  Write("Left", settings::FormatSingle(static_cast<float>(LeftTwips())));
+  Write("Top", settings::FormatSingle(static_cast<float>(TopTwips())));
+  Tray::DeleteTrayIcon();
+  environment_.end_program();
+}
+
+void Mini::OpenPage(const std::string& address) {
+  Code::OpenUrl(address, environment_.open_page);
+}
+
+void Mini::ConnectShortcuts() {
+  const std::vector<std::pair<const char*, std::string>> shortcuts = {
+      {"ICBCImage", std::string(endpoints::kIcbcBankUrl)},
+      {"CCBImage", std::string(endpoints::kCcbBankUrl)},
+      {"BOCImage", std::string(endpoints::kBocBankUrl)},
+  };
+  for (const auto& [name, address] : shortcuts) {
+    Control(name)->on_click = [this, address = address] { OpenPage(address); };
+  }
+  Control("OtherImage")->on_click = [this] {
+    OpenPage(endpoints::HomePageUrl(environment_.server_host));
+  };
+}
+
+void Mini::TrayEvent(int event) {
+  if (event == Tray::kLeftDoubleClick) {
+    show();
+  } else if (event == Tray::kRightButtonUp) {
+    raise();
+    activateWindow();
+    PopUpMenu(QCursor::pos());
+  }
+}
+
+void Mini::PopUpMenu(const QPoint& global_position) {
+  Menu()->MenuRoot()->popup(global_position);
+}
+
+int Mini::LeftTwips() const {
+  return x() == shell::TwipsToPixels(left_twips_) ? left_twips_ : shell::PixelsToTwips(x());
+}
+
+int Mini::TopTwips() const {
+  return y() == shell::TwipsToPixels(top_twips_) ? top_twips_ : shell::PixelsToTwips(y());
+}
+
+void Mini::MoveToTwips(int left, int top) {
+  left_twips_ = left;
+  top_twips_ = top;
+  move(shell::TwipsToPixels(left), shell::TwipsToPixels(top));
+}
+
+void Mini::paintEvent(QPaintEvent* /*event*/) {
+  if (background_.isNull()) return;
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, background_);
+}
+
+void Mini::closeEvent(QCloseEvent* event) {
+  // A close from the window manager or the session would otherwise lose the position
+  // and leave a dead icon behind.
+  event->ignore();
+  ExitSystem();
+}

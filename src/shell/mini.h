@@ -1,0 +1,114 @@
+#pragma once
+
+// `Mini`: the panel. It owns every control, the four timers and the run-time state; the
+// menu tree lives in `Main`, created on first use.
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string_view>
+
+#include "shell/environment.h"
+
+class Main;
+class QAction;
+class QTimer;
+namespace shell {
+class Control;
+}
+
+class Mini : public QWidget {
+ public:
+  explicit Mini(Environment environment, QWidget* parent = nullptr);
+  ~Mini() override;
+
+  Mini(const Mini&) = delete;
+  Mini& operator=(const Mini&) = delete;
+
+  // The start-up sequence; the widget shows when it ends.
+  void Load();
+  void Install();
+  // Saves the position, removes the tray icon and ends the program.
+  void ExitSystem();
+
+  // Quote feed.
+  void PriceChange(const QString& price_type_string);
+  QString GetPriceType(const QString& price_type_string) const;
+  void GetPrice();
+  // Normalises its argument in place to "3", "5" or "10".
+  void ChangeRefreshTime(QString& refresh_time_string);
+
+  // News ticker.
+  void LoadNews();
+  void NewsTick();
+  void NewsClick();
+  void NewsHoverOn();
+  void NewsHoverOff();
+  const QString& NewsList() const { return news_list_; }
+  int NewsIndex() const { return news_index_; }
+
+  // Opens a page through the environment's launcher; only web addresses are opened.
+  void OpenPage(const std::string& address);
+
+  // Mouse events of the tray icon, by event number.
+  void TrayEvent(int event);
+  // Pops the context menu up at a point of the screen.
+  void PopUpMenu(const QPoint& global_position);
+
+  // Controls and timers by their names.
+  shell::Control* Control(std::string_view name) const;
+  QTimer* PriceTimer() const { return price_timer_; }
+  QTimer* NewsTimer() const { return news_timer_; }
+  QTimer* HideTimer() const { return hide_timer_; }
+  QTimer* CountTimer() const { return count_timer_; }
+  // The menu holder, created on first use.
+  Main* Menu();
+  QAction* MenuItem(std::string_view name);
+
+  // State shared by the panel's parts.
+  const QString& PriceTypeValue() const { return price_type_value_; }
+  const QString& RefreshTimeValue() const { return refresh_time_value_; }
+  int TransparentValue() const { return transparent_value_; }
+
+  // The window's place in twips, as stored in the settings file.
+  int LeftTwips() const;
+  int TopTwips() const;
+  void MoveToTwips(int left, int top);
+
+  // The system's button-text colour, the labels' normal colour.
+  QColor ButtonTextColor() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void ConnectMenu();
+  void ConnectQuoteMenu();
+  void ConnectShortcuts();
+  void ShowTrend(int trend);
+  void SetLabelColor(shell::Control* label, const QColor& color);
+
+  Environment environment_;
+  std::array<shell::Control*, 17> controls_{};
+  QTimer* count_timer_ = nullptr;
+  QTimer* news_timer_ = nullptr;
+  QTimer* hide_timer_ = nullptr;
+  QTimer* price_timer_ = nullptr;
+  std::unique_ptr<Main> main_;
+  QPixmap background_;
+
+  QString price_type_value_;
+  QString refresh_time_value_;
+  int transparent_value_ = 0;
+  QString news_list_;
+  int news_index_ = 0;
+  // The last position set in twips, kept so that a position survives a restart exactly
+  // although the window itself moves in whole pixels.
+  int left_twips_ = 0;
+  int top_twips_ = 0;
+};

@@ -1,0 +1,33 @@
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <cstdio>
+#include <unistd.h>
+
+#include "net/endpoints.h"
+#include "net/open_url.h"
+#include "shell/environment.h"
+
+Environment RealEnvironment() {
+  Environment environment;
+  environment.program_dir = QCoreApplication::applicationDirPath();
+  environment.server_host = endpoints::DefaultServerHost();
+  environment.autostart_dir =
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+      QStringLiteral("/autostart");
+  environment.open_page = [](const std::string& address) { Code::LaunchInBrowser(address); };
+  environment.ask = [](const QString& text, bool with_cancel) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                    with_cancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    const int answer = box.exec();
+    // Closing a box that only offers OK counts as OK.
+    return !with_cancel || answer == QMessageBox::Ok;
+  };
+  environment.end_program = [] {
+    // At once: no further events, no destructors racing the window system.
+    std::fflush(nullptr);
+    ::_exit(0);
+  };
+  return environment;
+}

@@ -1,0 +1,91 @@
+#include "shell/tray.h"
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <utility>
+
+#include "shell/tray_tip.h"
+
+namespace Tray {
+namespace {
+
+// The module's one record: the icon and its tip field.
+struct Record {
+  QPointer<QSystemTrayIcon> icon;
+  QString tip;
+};
+
+Record& TheRecord() {
+  static Record record;
+  return record;
+}
+
+QString FitTip(const QString& tip) {
+  const QByteArray utf8 = tip.toUtf8();
+  const std::string fitted = TipText(std::string_view(utf8.constData(), utf8.size()));
+  return QString::fromStdString(fitted);
+}
+
+// The toolkit's tooltips break lines at LF; a CR before it would show as a stray glyph.
+QString ToolTipText(const QString& tip) {
+  QString text = tip;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QChar('\r'), QChar('\n'));
+  return text;
+}
+
+int EventNumber(QSystemTrayIcon::ActivationReason reason) {
+  switch (reason) {
+    case QSystemTrayIcon::DoubleClick:
+      return kLeftDoubleClick;
+    case QSystemTrayIcon::Context:
+      return kRightButtonUp;
+    case QSystemTrayIcon::Trigger:
+      return kLeftButtonUp;
+    case QSystemTrayIcon::MiddleClick:
+      return kMiddleButtonUp;
+    case QSystemTrayIcon::Unknown:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
+                 std::function<void(int event)> callback) {
+  Record& record = TheRecord();
+  delete record.icon;
+  record.tip = FitTip(tip);
+  auto* tray_icon = new QSystemTrayIcon(icon, window);
+  tray_icon->setToolTip(ToolTipText(record.tip));
+  QObject::connect(tray_icon, &QSystemTrayIcon::activated,
+                   [callback = std::move(callback)](QSystemTrayIcon::ActivationReason reason) {
+                     if (callback) callback(EventNumber(reason));
+                   });
+  record.icon = tray_icon;
+  // Shows nothing where there is no notification area; that is not an error here.
+  tray_icon->show();
+}
+
+void SetTrayTip(const QString& tip) {
+  Record& record = TheRecord();
+  if (record.icon == nullptr) return;
+  record.tip = FitTip(tip);
+  record.icon->setToolTip(ToolTipText(record.tip));
+}
+
+void DeleteTrayIcon() {
+  Record& record = TheRecord();
+  if (record.icon == nullptr) return;
+  record.icon->hide();
+  delete record.icon;
+  record.tip.clear();
+}
+
+QString CurrentTip() { return TheRecord().icon == nullptr ? QString() : TheRecord().tip; }
+
+bool HasIcon() { return TheRecord().icon != nullptr; }
+
+}  // namespace Tray

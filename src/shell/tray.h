@@ -1,0 +1,32 @@
+#pragma once
+
+// `Tray`: the one notification-area icon of the program.
+
+#include <QIcon>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace Tray {
+
+// Mouse events over the icon, numbered as the window system reports them.
+inline constexpr int kLeftButtonUp = 514;
+inline constexpr int kLeftDoubleClick = 515;
+inline constexpr int kRightButtonUp = 517;
+inline constexpr int kMiddleButtonUp = 520;
+
+// Adds the icon with its first tip. `callback` receives the event numbers above. Without a
+// notification area nothing shows and nothing is reported.
+void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
+                 std::function<void(int event)> callback);
+// Replaces the tip; only what fits the 127-byte tip field shows.
+void SetTrayTip(const QString& tip);
+void DeleteTrayIcon();
+
+// The tip field's text as it stands now (empty when no icon was added).
+QString CurrentTip();
+// True while the icon has been added and not deleted.
+bool HasIcon();
+
+}  // namespace Tray

@@ -1,0 +1,54 @@
+#include "net/endpoints.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+namespace {
+
+const std::string kNumber = R"([1-9][0-9]{0,8}(\.[0-9]{0,5}[1-9])?)";
+
+TEST(EndpointsTest, FetchedAddressesEndInAFreshCacheBustingNumber) {
+  const std::string host = "127.0.0.1:8750";
+  EXPECT_TRUE(std::regex_match(endpoints::QuoteListUrl(host),
+                               std::regex(R"(http://127\.0\.0\.1:8750/Soft/Price\.asp\?Type=0&r=)" +
+                                          kNumber)))
+      << endpoints::QuoteListUrl(host);
+  EXPECT_TRUE(std::regex_match(
+      endpoints::NewsListUrl("quotes.example"),
+      std::regex(R"(http://quotes\.example/Soft/News\.asp\?Type=0&r=)" + kNumber)));
+  EXPECT_TRUE(std::regex_match(endpoints::VersionUrl(host),
+                               std::regex(R"(http://127\.0\.0\.1:8750/Soft/Version\.asp\?r=)" +
+                                          kNumber)));
+}
+
+TEST(EndpointsTest, CounterAndHomePageCarryNoNumber) {
+  EXPECT_EQ(endpoints::CounterUrl("127.0.0.1:8750"), "http://127.0.0.1:8750/Soft/Count.asp");
+  EXPECT_EQ(endpoints::HomePageUrl("quotes.example"), "http://quotes.example/");
+}
+
+TEST(EndpointsTest, TheDefaultHostMakesAWebAddress) {
+  const std::string host = endpoints::DefaultServerHost();
+  EXPECT_FALSE(host.empty());
+  EXPECT_EQ(host.find('/'), std::string::npos);
+  EXPECT_TRUE(endpoints::IsWebAddress(endpoints::HomePageUrl(host)));
+}
+
+TEST(EndpointsTest, WebAddressesAreHttpOrHttpsWithAHost) {
+  for (const std::string address :
+       {"http://127.0.0.1:8750/News/1.html", "HTTP://Example.com", "https://a.b/c?d=e#f",
+        "HtTpS://user@host:8080/", "http://[::1]:8750/", std::string(endpoints::kIcbcBankUrl),
+        std::string(endpoints::kCcbBankUrl), std::string(endpoints::kBocBankUrl)}) {
+    EXPECT_TRUE(endpoints::IsWebAddress(address)) << address;
+  }
+  for (const std::string address :
+       {"", "http://", "https:///etc/passwd", "http://:80/", "http://user@/", "http://[]/",
+        "file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/", "/usr/bin/xterm",
+        "mailto:a@b.c", " http://example.com/", "http:example.com", "httpx://example.com",
+        "http://exa mple.com/", "http://example.com/\nrm", "http://example.com/\x7f"}) {
+    EXPECT_FALSE(endpoints::IsWebAddress(address)) << address;
+  }
+}
+
+}  // namespace

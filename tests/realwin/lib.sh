@@ -1,0 +1,90 @@
+# Shared steps of the real-window tests. Each test runs its own copy of Tessal in a fresh
+# folder (System.ini lives next to the executable) with an xdg-open that records addresses.
+set -euo pipefail
+
+build_dir=${LUMETTA_BUILD_DIR:?}
+# shellcheck disable=SC1090
+. "${LUMETTA_DISPLAY_STATE:?}"
+export DISPLAY
+screenshots="$build_dir/screenshots"
+mkdir -p "$screenshots"
+
+work=$(mktemp -d /tmp/lumetta-realwin.XXXXXX)
+cp "$build_dir/Tessal" "$work/Tessal"
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<'SCRIPT'
+#!/bin/sh
+printf '%s\n' "$1" >>"$(dirname "$0")/../opened.txt"
+SCRIPT
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+
+tessal_pid=""
+started_pids=()
+finish() {
+  local pid
+  if [ -n "$tessal_pid" ]; then kill "$tessal_pid" 2>/dev/null || true; fi
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: bounded poll for a condition, never a fixed sleep.
+wait_for() {
+  local limit=$1
+  shift
+  local deadline=$((SECONDS + limit))
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+start_tessal() {
+  (cd "$work" && exec ./Tessal) >"$work/tessal.log" 2>&1 &
+  tessal_pid=$!
+  wait_for 30 panel_window || fail "the panel never showed"
+}
+
+# The panel: the visible window of our process named by its caption.
+panel_window() { xdotool search --all --onlyvisible --pid "$tessal_pid" --name 'Lumetta客户端' | head -n 1 | grep .; }
+visible_windows() { xdotool search --onlyvisible --pid "$tessal_pid" 2>/dev/null | wc -l; }
+more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
+process_ended() { ! kill -0 "$tessal_pid" 2>/dev/null; }
+
+# The tray icon: the small window of our process embedded in the notification area.
+tray_window() {
+  local id
+  for id in $(xdotool search --pid "$tessal_pid" 2>/dev/null); do
+    local width height
+    eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(WIDTH|HEIGHT)=')"
+    width=$WIDTH height=$HEIGHT
+    if [ "$width" -le 48 ] && [ "$height" -le 48 ] && [ "$width" -ge 8 ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# click_at X Y BUTTON [REPEAT]
+click_at() {
+  xdotool mousemove --sync "$1" "$2"
+  if [ -n "${4:-}" ]; then
+    xdotool click --repeat "$4" --delay 60 "$3"
+  else
+    xdotool click "$3"
+  fi
+}
+
+window_origin() {  # prints "X Y" of a window
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
+  echo "$X $Y"
+}
+
+screenshot() { import -window root "$screenshots/$1.png"; }

@@ -1,0 +1,145 @@
+// Start-up as a user meets it: first run, stored values of every kind, and the file it leaves.
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "settings/ini_class.h"
+#include "shell/control.h"
+#include "shell/tray.h"
+#include "tests/widget/widget_fixture.h"
+
+namespace {
+
+using StartupTest = WidgetTest;
+
+int CheckedCount(Mini& mini, std::initializer_list<const char*> names) {
+  int count = 0;
+  for (const char* name : names) count += mini.MenuItem(name)->isChecked() ? 1 : 0;
+  return count;
+}
+
+TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
+  Mini& mini = StartMini();
+
+  EXPECT_TRUE(mini.isVisible());
+  EXPECT_EQ(mini.size(), QSize(350, 80));
+  EXPECT_EQ(mini.Control("Price")->text(), QStringLiteral("正在加载报价..."));
+  EXPECT_EQ(mini.Control("News")->text(), QStringLiteral("正在加载资讯..."));
+  EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("Lumetta v1.0"));
+  EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcrmbgold"));
+  EXPECT_EQ(mini.TransparentValue(), 50);
+  EXPECT_TRUE(mini.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(mini.windowFlags().testFlag(Qt::FramelessWindowHint));
+
+  // The default place keeps clear of the edges where an unlocked panel would hide.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_GT(mini.x(), screen.left() + 4);
+  EXPECT_GT(mini.y(), screen.top() + 4);
+  EXPECT_LE(mini.x() + mini.width(), screen.right());
+
+  EXPECT_EQ(IniText(),
+            "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
+  EXPECT_EQ(CheckedCount(mini, {"Menu_RMB", "Menu_GOLD", "Menu_ICBC_RMB_GOLD",
+                                "Menu_ICBC_RMB_SILVER", "Menu_ICBC_RMB_PLATINUM",
+                                "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",
+                                "Menu_ICBC_USD_PLATINUM", "Menu_CCB_AU9995", "Menu_CCB_AU9999",
+                                "Menu_BOC_RMB_GOLD", "Menu_BOC_USD_GOLD", "Menu_AU", "Menu_GT",
+                                "Menu_AG", "Menu_PT", "Menu_PA"}),
+            1);
+  EXPECT_TRUE(mini.MenuItem("Menu_ICBC_RMB_GOLD")->isChecked());
+  // The arrow spot shows the unchanged mark only.
+  EXPECT_TRUE(mini.Control("MidImage")->isVisible());
+  EXPECT_FALSE(mini.Control("UpImage")->isVisible());
+  EXPECT_FALSE(mini.Control("DownImage")->isVisible());
+}
+
+TEST_F(StartupTest, StoredProductIsKeptOrReplaced) {
+  WriteIni("[System]\r\nPriceType=CCBAU9999\r\n");
+  EXPECT_EQ(StartMini().PriceTypeValue().toLower(), QStringLiteral("ccbau9999"));
+  EXPECT_TRUE(mini_->MenuItem("Menu_CCB_AU9999")->isChecked());
+  EXPECT_FALSE(mini_->MenuItem("Menu_ICBC_RMB_GOLD")->isChecked());
+
+  for (const char* stored : {"silver", "", "icbc rmb gold"}) {
+    WriteIni(std::string("[System]\r\nPriceType=") + stored + "\r\n");
+    StartMini();
+    EXPECT_EQ(mini_->PriceTypeValue(), QStringLiteral("icbcrmbgold")) << stored;
+    EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "icbcrmbgold") << stored;
+  }
+}
+
+TEST_F(StartupTest, StoredPositionIsAppliedOnlyWhenBothArePositiveNumbers) {
+  WriteIni("[System]\r\nLeft=1234.9\r\nTop=2000\r\n");
+  StartMini();
+  EXPECT_EQ(mini_->LeftTwips(), 1234);
+  EXPECT_EQ(mini_->TopTwips(), 2000);
+  EXPECT_EQ(mini_->pos(), QPoint(82, 133));
+
+  const QPoint default_place = [this] {
+    WriteIni("[System]\r\n");
+    return StartMini().pos();
+  }();
+  for (const char* stored : {"Left=0\r\nTop=2000", "Left=2000\r\nTop=-300", "Left=2000",
+                             "Left=abc\r\nTop=2000", "Left=1e999\r\nTop=2000",
+                             "Left=0.9\r\nTop=2000", "Left=99999999999\r\nTop=2000"}) {
+    WriteIni(std::string("[System]\r\n") + stored + "\r\n");
+    EXPECT_EQ(StartMini().pos(), default_place) << stored;
+  }
+}
+
+TEST_F(StartupTest, StoredOpacityMustBeOneOfTheSevenTexts) {
+  for (const auto& [stored, expected] : std::vector<std::pair<std::string, int>>{
+           {"055", 50}, {"55", 50}, {"050", 50}, {"", 50}, {"80", 80}, {"20", 20}}) {
+    WriteIni("[System]\r\nTransparent=" + stored + "\r\n");
+    EXPECT_EQ(StartMini().TransparentValue(), expected) << stored;
+    EXPECT_EQ(IniClass::GetIniString("System", "Transparent"), std::to_string(expected));
+  }
+}
+
+TEST_F(StartupTest, ExitSavesThePositionAndRemovesTheIcon) {
+  WriteIni("[System]\r\nLeft=1234\r\nTop=2000\r\n");
+  Mini& mini = StartMini();
+  ASSERT_TRUE(Tray::HasIcon());
+  mini.MenuItem("Menu_Exit")->trigger();
+  EXPECT_EQ(program_ends_, 1);
+  EXPECT_FALSE(Tray::HasIcon());
+  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "1234");
+  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "2000");
+
+  // A moved panel saves where it stands now.
+  mini.move(300, 200);
+  mini.ExitSystem();
+  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "4500");
+  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "3000");
+  // And the next start puts it back there.
+  StartMini();
+  EXPECT_EQ(mini_->pos(), QPoint(300, 200));
+}
+
+TEST_F(StartupTest, ACloseRequestSavesThePositionLikeExit) {
+  Mini& mini = StartMini();
+  mini.move(400, 300);
+  mini.close();
+  EXPECT_EQ(program_ends_, 1);
+  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "6000");
+  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "4500");
+  EXPECT_FALSE(Tray::HasIcon());
+}
+
+TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {
+  Mini& mini = MakeMini();
+  mini.ExitSystem();
+  EXPECT_EQ(program_ends_, 1);
+  EXPECT_TRUE(QDir(folder_.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(StartupTest, AnUnwritableSettingsFileStillStarts) {
+  // A folder where the file should be: reads give nothing and writes fail, silently.
+  ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("System.ini")));
+  Mini& mini = StartMini();
+  EXPECT_TRUE(mini.isVisible());
+  EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcrmbgold"));
+  EXPECT_EQ(mini.TransparentValue(), 50);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "tests/widget/widget_fixture.h"
+
+#include <QFile>
+
+#include "server/gbk.h"
+#include "settings/ini_class.h"
+#include "shell/tray.h"
+
+void WidgetTest::SetUp() {
+  ASSERT_TRUE(folder_.isValid());
+  // The settings module is process-wide: forget the previous test's file.
+  IniClass::SetIniFile("");
+}
+
+void WidgetTest::TearDown() {
+  mini_.reset();
+  if (server_) server_->Stop();
+  Tray::DeleteTrayIcon();
+  IniClass::SetIniFile("");
+}
+
+Mini& WidgetTest::MakeMini(const std::string& server_host) {
+  Environment environment;
+  environment.program_dir = folder_.path();
+  environment.server_host = server_host;
+  environment.autostart_dir = folder_.path() + QStringLiteral("/autostart");
+  environment.open_page = [this](const std::string& address) { opened_pages_.push_back(address); };
+  environment.ask = [this](const QString& text, bool /*with_cancel*/) {
+    questions_.push_back(text);
+    return answer_;
+  };
+  environment.end_program = [this] { ++program_ends_; };
+  mini_ = std::make_unique<Mini>(std::move(environment));
+  return *mini_;
+}
+
+Mini& WidgetTest::StartMini(const std::string& server_host) {
+  Mini& mini = MakeMini(server_host);
+  mini.Load();
+  return mini;
+}
+
+lumetta_server::QuoteServer& WidgetTest::Server() {
+  if (!server_) {
+    lumetta_server::ServerOptions options;
+    options.quote_step = std::chrono::milliseconds(0);
+    server_ = std::make_unique<lumetta_server::QuoteServer>(options);
+    EXPECT_TRUE(server_->Start());
+  }
+  return *server_;
+}
+
+void WidgetTest::Reply(const std::string& path, const std::string& utf8_body) {
+  lumetta_server::ScriptedReply reply;
+  reply.body = lumetta_server::Utf8ToGbk(utf8_body);
+  Server().Script(path, reply);
+}
+
+size_t WidgetTest::RequestCount(const std::string& path) const {
+  if (!server_) return 0;
+  size_t count = 0;
+  for (const auto& request : server_->Requests()) {
+    if (request.target.rfind(path, 0) == 0) ++count;
+  }
+  return count;
+}
+
+QString WidgetTest::IniPath() const { return folder_.filePath(QStringLiteral("System.ini")); }
+
+std::string WidgetTest::IniText() const {
+  QFile file(IniPath());
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+void WidgetTest::WriteIni(const std::string& text) const {
+  QFile file(IniPath());
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.data(), static_cast<qint64>(text.size()));
+}

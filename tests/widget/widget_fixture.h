@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/quote_server.h"
+#include "shell/mini.h"
+
+// A panel in a fresh program folder, with recorders for the pages it would open, the
+// questions it would ask and the end of the program.
+class WidgetTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Creates the panel (not yet loaded) for the given quote server.
+  Mini& MakeMini(const std::string& server_host = "127.0.0.1:1");
+  // Creates and loads it.
+  Mini& StartMini(const std::string& server_host = "127.0.0.1:1");
+
+  // A still local quote server (prices do not move by themselves) for this test.
+  lumetta_server::QuoteServer& Server();
+  // Scripts a 200 reply of GBK text for a path.
+  void Reply(const std::string& path, const std::string& utf8_body);
+  // Requests the server saw for a path (query ignored).
+  size_t RequestCount(const std::string& path) const;
+
+  QString IniPath() const;
+  std::string IniText() const;
+  void WriteIni(const std::string& text) const;
+
+  QTemporaryDir folder_;
+  std::unique_ptr<lumetta_server::QuoteServer> server_;
+  std::unique_ptr<Mini> mini_;
+  std::vector<std::string> opened_pages_;
+  std::vector<QString> questions_;
+  bool answer_ = true;
+  int program_ends_ = 0;
+};
