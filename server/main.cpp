@@ -1,7 +1,8 @@
 // lumetta-server: the bundled quote server, the widget's default peer.
 //   lumetta-server [--port N] [--bind ADDRESS] [--seed N] [--offer-update optional|mandatory]
+//                  [--log]
 // Prints "lumetta-server listening on HOST:PORT" once it accepts connections and stops cleanly
-// on SIGINT or SIGTERM.
+// on SIGINT or SIGTERM. With --log it also prints "METHOD TARGET" for every request it serves.
 
 #include <pthread.h>
 #include <signal.h>
@@ -9,6 +10,7 @@
 #include <charconv>
 #include <cstdint>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -20,7 +22,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: lumetta-server [--port N] [--bind ADDRESS] [--seed N] "
-    "[--offer-update optional|mandatory]\n";
+    "[--offer-update optional|mandatory] [--log]\n";
 
 template <typename Number>
 std::optional<Number> ParseNumber(std::string_view text) {
@@ -32,12 +34,22 @@ std::optional<Number> ParseNumber(std::string_view text) {
   return number;
 }
 
+void PrintRequestLine(const lumetta_server::LoggedRequest& request) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  std::cout << request.method << ' ' << request.target << std::endl;
+}
+
 // Fills `options` from the command line; false on anything it does not understand.
 bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options) {
   options.port = 8750;
   options.seed = std::random_device{}();
   for (int index = 1; index < argc; ++index) {
     std::string_view name = argv[index];
+    if (name == "--log") {
+      options.on_request = PrintRequestLine;
+      continue;
+    }
     std::string_view value;
     if (const size_t equals = name.find('='); equals != std::string_view::npos) {
       value = name.substr(equals + 1);
@@ -93,8 +105,7 @@ int main(int argc, char** argv) {
 
   lumetta_server::QuoteServer server(options);
   if (!server.Start()) {
-    std::cerr << "lumetta-server: cannot listen on " << options.bind << ":" << options.port
-              << "\n";
+    std::cerr << "lumetta-server: cannot listen on " << options.bind << ":" << options.port << "\n";
     return 1;
   }
   std::cout << "lumetta-server listening on " << server.host() << std::endl;

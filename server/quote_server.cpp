@@ -63,17 +63,16 @@ class RecordingServer final : public httplib::Server {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Paths of the site compare like on the original server, without regard to case.
-bool SamePath(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Lower(x) == Lower(y);
-         });
+// Site paths and header names compare without regard to case.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 bool IsHostText(std::string_view text) {
   return !text.empty() && text.size() < 256 && std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == ':' || c == '[' || c == ']';
   });
 }
 
@@ -113,8 +112,8 @@ std::optional<int> NewsNumber(std::string_view path) {
   constexpr std::string_view kPrefix = "/news/";
   constexpr std::string_view kSuffix = ".html";
   if (path.size() <= kPrefix.size() + kSuffix.size() ||
-      !SamePath(path.substr(0, kPrefix.size()), kPrefix) ||
-      !SamePath(path.substr(path.size() - kSuffix.size()), kSuffix)) {
+      !EqualsIgnoreCase(path.substr(0, kPrefix.size()), kPrefix) ||
+      !EqualsIgnoreCase(path.substr(path.size() - kSuffix.size()), kSuffix)) {
     return std::nullopt;
   }
   const std::string_view digits =
@@ -258,11 +257,21 @@ class QuoteServer::Impl {
     if (stream.logged()) return;
     std::optional<LoggedRequest> parsed = ParseRequestHead(stream.received());
     if (!parsed) return;
+    // The engine answered without reading the body; take what the peer still sends of it.
+    size_t length = 0;
+    if (const std::optional<std::string> declared = HeaderValue(*parsed, "Content-Length")) {
+      std::from_chars(declared->data(), declared->data() + declared->size(), length);
+    }
+    const size_t wanted = parsed->head.size() + std::min(length, kMaxRequestBody);
+    char scratch[4096];
+    while (stream.received().size() < wanted && stream.read(scratch, sizeof scratch) > 0) {
+    }
     parsed->body = std::string(stream.received().substr(parsed->head.size()));
     Log(std::move(*parsed));
   }
 
   void Log(LoggedRequest request) {
+    if (options_.on_request) options_.on_request(request);
     {
       std::lock_guard lock(mutex_);
       log_.push_back(std::move(request));
@@ -284,7 +293,7 @@ class QuoteServer::Impl {
     response.status = reply.status;
     std::string content_type = "text/html";
     for (const auto& [name, value] : reply.headers) {
-      if (SamePath(name, "content-type")) {
+      if (EqualsIgnoreCase(name, "content-type")) {
         content_type = value;
       } else {
         response.set_header(name, value);
@@ -307,7 +316,7 @@ class QuoteServer::Impl {
               return true;
             }
             return sink.write(body->data() + offset,
-                              std::min<size_t>(64 * 1024, body->size() - offset));
+                              std::min(size_t{64} * 1024, body->size() - offset));
           });
     } else {
       response.set_content(*body, content_type);
@@ -317,18 +326,18 @@ class QuoteServer::Impl {
   void ReplyDefault(std::string_view path, const LoggedRequest& request,
                     httplib::Response& response) {
     const std::string link_host = LinkHost(request);
-    if (SamePath(path, "/Soft/Price.asp")) {
+    if (EqualsIgnoreCase(path, "/Soft/Price.asp")) {
       response.set_content(Utf8ToGbk(QuoteListText()), std::string(kGbkText));
-    } else if (SamePath(path, "/Soft/News.asp")) {
+    } else if (EqualsIgnoreCase(path, "/Soft/News.asp")) {
       response.set_content(Utf8ToGbk(NewsListText(link_host)), std::string(kGbkText));
-    } else if (SamePath(path, "/Soft/Version.asp")) {
+    } else if (EqualsIgnoreCase(path, "/Soft/Version.asp")) {
       response.set_content(Utf8ToGbk(VersionRecordText(options_.offer, link_host)),
                            std::string(kGbkText));
-    } else if (SamePath(path, "/Soft/Count.asp")) {
+    } else if (EqualsIgnoreCase(path, "/Soft/Count.asp")) {
       ReplyCounter(request, response);
     } else if (path == "/") {
       response.set_content(HomePage(), std::string(kUtf8Html));
-    } else if (SamePath(path, "/Soft/Download.html")) {
+    } else if (EqualsIgnoreCase(path, "/Soft/Download.html")) {
       response.set_content(DownloadPage(), std::string(kUtf8Html));
     } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
       const Page page = *NewsPage(*number);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,15 +22,17 @@ struct ServerOptions {
   UpdateOffer offer = UpdateOffer::kNone;
   // How often the prices move; zero leaves them still until AdvanceQuotes.
   std::chrono::milliseconds quote_step{1500};
+  // Told of every request as it is logged, on the thread serving it.
+  std::function<void(const LoggedRequest&)> on_request;
 };
 
 // A reply that replaces the server's own answer for one path.
 struct ScriptedReply {
   int status = 200;
-  std::string body;  // exact bytes
+  std::string body;                    // exact bytes
   std::chrono::milliseconds delay{0};  // before anything is sent
-  bool drop_mid_body = false;  // announce the full length, send half, close the connection
-  bool chunked = false;        // send without a length, in chunks
+  bool drop_mid_body = false;          // announce the full length, send half, close the connection
+  bool chunked = false;                // send without a length, in chunks
   std::vector<std::pair<std::string, std::string>> headers;  // e.g. Location, Content-Type
 };
 

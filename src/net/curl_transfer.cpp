@@ -77,6 +77,9 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &outcome.body);
   if (request.is_post) {
     curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    // A redirected POST stays a POST with its body: curl would otherwise turn it into a GET
+    // that still carries our Content-Length and leave the server waiting for a body.
+    curl_easy_setopt(handle, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                      static_cast<curl_off_t>(request.body.size()));
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.data());

@@ -11,8 +11,8 @@ namespace Code {
 // One request, fully normalised, ready for the wire.
 struct PreparedRequest {
   std::string url;
-  std::string method;                     // request-line text, exactly as it is sent
-  bool is_post = false;                   // sends `body`
+  std::string method;    // request-line text, exactly as it is sent
+  bool is_post = false;  // sends `body`
   std::string body;
   std::vector<std::string> header_lines;  // "Name: value", in sending order
   bool ignore_certificate_errors = false;

@@ -49,9 +49,8 @@ bool IsWebAddress(std::string_view address) {
   } else {
     return false;
   }
-  const auto control = std::find_if(address.begin(), address.end(), [](char c) {
-    return c != ' ' && IsControlOrSpace(c);
-  });
+  const auto control = std::find_if(address.begin(), address.end(),
+                                    [](char c) { return c != ' ' && IsControlOrSpace(c); });
   if (control != address.end()) return false;
 
   std::string_view host = rest.substr(0, rest.find_first_of("/?#\\"));

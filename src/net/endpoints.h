@@ -16,8 +16,10 @@ std::string VersionUrl(std::string_view host);
 std::string CounterUrl(std::string_view host);
 std::string HomePageUrl(std::string_view host);
 
-inline constexpr std::string_view kIcbcBankUrl = "https://mybank.icbc.com.cn/icbc/perbank/index.jsp";
-inline constexpr std::string_view kCcbBankUrl = "https://ibsbjstar.ccb.com.cn/app/V5/CN/STY1/login.jsp";
+inline constexpr std::string_view kIcbcBankUrl =
+    "https://mybank.icbc.com.cn/icbc/perbank/index.jsp";
+inline constexpr std::string_view kCcbBankUrl =
+    "https://ibsbjstar.ccb.com.cn/app/V5/CN/STY1/login.jsp";
 inline constexpr std::string_view kBocBankUrl =
     "https://ebsnew.boc.cn/BocnetClient/LoginFrame.do?_locale=zh_CN";
 

@@ -46,10 +46,9 @@ std::string DecimalText(std::size_t value) {
   return std::string(digits, result.ptr);
 }
 
-PreparedRequest Prepare(const std::string& url, bool use_server_xml_http,
-                        const std::string& method, const std::string& data,
-                        const std::string& referer, const std::string& post_type,
-                        const std::string& cookie) {
+PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const std::string& method,
+                        const std::string& data, const std::string& referer,
+                        const std::string& post_type, const std::string& cookie) {
   PreparedRequest request;
   request.ignore_certificate_errors = use_server_xml_http;
   request.method = NormalizeMethod(method);

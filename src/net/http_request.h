@@ -14,7 +14,7 @@ struct HttpLimits {
 };
 
 // A reply body larger than this counts as a failure, so a hostile server cannot exhaust memory.
-inline constexpr std::size_t kMaxReplyBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxReplyBytes = std::size_t{4} * 1024 * 1024;
 
 // Sends one HTTP request and returns the reply body decoded with `charset`, or empty text when
 // the transfer did not complete with final status 200 (redirects are followed). With `async`

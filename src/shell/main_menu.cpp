@@ -21,38 +21,38 @@ Main::Main(QWidget* parent) : QWidget(parent) {
 
   // Menus by level: the latest submenu of each level is the parent of the next level.
   std::vector<QMenu*> open_menus;
-  for (const shell::MenuSpec& spec : shell::kMenuTree) {
-    const auto level = static_cast<size_t>(spec.level);
+  for (const shell::MenuSpec& entry : shell::kMenuTree) {
+    const auto level = static_cast<size_t>(entry.level);
     open_menus.resize(level);
-    if (spec.kind == shell::MenuKind::kRoot) {
-      root_ = new QMenu(Text(spec.caption), this);
-      root_->setObjectName(Text(spec.name));
-      root_->menuAction()->setObjectName(Text(spec.name));
+    if (entry.kind == shell::MenuKind::kRoot) {
+      root_ = new QMenu(Text(entry.caption), this);
+      root_->setObjectName(Text(entry.name));
+      root_->menuAction()->setObjectName(Text(entry.name));
       open_menus.push_back(root_);
       continue;
     }
     QMenu* parent_menu = open_menus.at(level - 1);
-    if (spec.kind == shell::MenuKind::kSubmenu) {
-      QMenu* submenu = parent_menu->addMenu(Text(spec.caption));
-      submenu->setObjectName(Text(spec.name));
-      submenu->menuAction()->setObjectName(Text(spec.name));
+    if (entry.kind == shell::MenuKind::kSubmenu) {
+      QMenu* submenu = parent_menu->addMenu(Text(entry.caption));
+      submenu->setObjectName(Text(entry.name));
+      submenu->menuAction()->setObjectName(Text(entry.name));
       open_menus.push_back(submenu);
       continue;
     }
     QAction* action = nullptr;
-    if (spec.kind == shell::MenuKind::kSeparator) {
+    if (entry.kind == shell::MenuKind::kSeparator) {
       // The toolkit draws a separator's text beside its line; the line alone is the caption "-".
       action = parent_menu->addSeparator();
     } else {
-      action = parent_menu->addAction(Text(spec.caption));
+      action = parent_menu->addAction(Text(entry.caption));
       // Plain checkable actions: an exclusive group would draw radio dots, and the marks
       // are kept in code anyway.
-      if (spec.kind == shell::MenuKind::kToggle || spec.kind == shell::MenuKind::kChoice) {
+      if (entry.kind == shell::MenuKind::kToggle || entry.kind == shell::MenuKind::kChoice) {
         action->setCheckable(true);
-        action->setChecked(spec.checked);
+        action->setChecked(entry.checked);
       }
     }
-    action->setObjectName(Text(spec.name));
+    action->setObjectName(Text(entry.name));
   }
 }
 

@@ -66,9 +66,9 @@ QPixmap Picture(const QString& path, qreal ratio) {
   return QIcon(path).pixmap(QImageReader(path).size(), ratio);
 }
 
-QRect PixelRect(const shell::ControlSpec& spec) {
-  return {shell::TwipsToPixels(spec.left), shell::TwipsToPixels(spec.top),
-          shell::TwipsToPixels(spec.width), shell::TwipsToPixels(spec.height)};
+QRect PixelRect(const shell::ControlSpec& entry) {
+  return {shell::TwipsToPixels(entry.left), shell::TwipsToPixels(entry.top),
+          shell::TwipsToPixels(entry.width), shell::TwipsToPixels(entry.height)};
 }
 
 }  // namespace
@@ -98,22 +98,22 @@ Mini::~Mini() = default;
 void Mini::CreateControls() {
   // Created bottom row first, so that each later control lies above the earlier ones.
   for (size_t i = shell::kControls.size(); i-- > 0;) {
-    const shell::ControlSpec& spec = shell::kControls[i];
+    const shell::ControlSpec& entry = shell::kControls[i];
     auto* control = new shell::Control(this);
-    control->setObjectName(Text(spec.name));
-    control->setGeometry(PixelRect(spec));
+    control->setObjectName(Text(entry.name));
+    control->setGeometry(PixelRect(entry));
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (!spec.picture.empty()) control->setPixmap(Picture(Text(spec.picture), devicePixelRatioF()));
-    if (spec.kind == shell::ControlKind::kLabel) {
+    if (!entry.picture.empty()) control->setPixmap(Picture(Text(entry.picture), devicePixelRatioF()));
+    if (entry.kind == shell::ControlKind::kLabel) {
       control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       control->setTextFormat(Qt::PlainText);
     }
-    control->setCursor(spec.hand_cursor ? HandCursor() : QCursor(Qt::ArrowCursor));
-    if (!spec.tooltip.empty()) {
-      control->setToolTip(Text(spec.tooltip));
-      control->setAccessibleName(Text(spec.tooltip));
+    control->setCursor(entry.hand_cursor ? HandCursor() : QCursor(Qt::ArrowCursor));
+    if (!entry.tooltip.empty()) {
+      control->setToolTip(Text(entry.tooltip));
+      control->setAccessibleName(Text(entry.tooltip));
     }
-    control->setVisible(spec.visible);
+    control->setVisible(entry.visible);
     controls_[i] = control;
   }
 

@@ -35,7 +35,10 @@ TEST(BytesToTextTest, Utf8DropsOnlyALeadingByteOrderMark) {
 }
 
 TEST(BytesToTextTest, UndecodableBytesBecomeReplacementCharacters) {
-  EXPECT_EQ(BytesToText("ab\xFF" "cd", "utf-8"), std::string("ab") + kReplacement + "cd");
+  EXPECT_EQ(BytesToText("ab\xFF"
+                        "cd",
+                        "utf-8"),
+            std::string("ab") + kReplacement + "cd");
   // A sequence cut off at the end: each leftover byte is replaced.
   EXPECT_EQ(BytesToText("ab\xE4\xB8", "utf-8"), std::string("ab") + kReplacement + kReplacement);
   // A GBK lead byte followed by a byte that cannot trail it; the second byte stays itself.

@@ -6,7 +6,9 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <locale>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -17,8 +19,12 @@ namespace {
 using Code::FormatCacheBustingNumber;
 using Code::NewCacheBustingNumber;
 
-// One to nine integer digits, then at most six fraction digits, never an exponent.
-const std::regex kNumberForm(R"([1-9][0-9]{0,8}(\.[0-9]{0,5}[1-9])?)");
+// One to nine integer digits, maybe a fraction without trailing zeros, never an exponent.
+const std::regex kNumberForm(R"([1-9][0-9]{0,8}(\.[0-9]*[1-9])?)");
+
+size_t SignificantDigits(const std::string& number) {
+  return number.size() - (number.find('.') == std::string::npos ? 0 : 1);
+}
 
 // One step of a single-precision R in [0, 1), scaled by 1e9: 1e9 / 2^24.
 constexpr double kDrawStep = 59.604644775390625;
@@ -44,6 +50,7 @@ TEST(CacheBusterTest, FreshNumbersAreSinglePrecisionDrawsInTheGeneralForm) {
   for (int draw = 0; draw < 200; ++draw) {
     const std::string number = NewCacheBustingNumber();
     ASSERT_TRUE(std::regex_match(number, kNumberForm)) << number;
+    ASSERT_LE(SignificantDigits(number), 15u) << number;
     double value = 0;
     std::from_chars(number.data(), number.data() + number.size(), value);
     ASSERT_GE(value, 1);
@@ -51,8 +58,10 @@ TEST(CacheBusterTest, FreshNumbersAreSinglePrecisionDrawsInTheGeneralForm) {
     // R * 1e9 + 1 with R a multiple of 2^-24, written to six decimals at most.
     const double steps = std::round((value - 1) / kDrawStep);
     EXPECT_NEAR(steps * kDrawStep + 1, value, 1e-6) << number;
+    // Nine integer digits leave room for six fraction digits at most.
     if (number.find('.') == 9 || (number.find('.') == std::string::npos && number.size() == 9)) {
       ++nine_digit_integers;
+      EXPECT_LE(number.size(), 16u) << number;
     }
     seen.insert(number);
   }
@@ -81,7 +90,30 @@ TEST(CacheBusterTest, AFullStopUnderADecimalCommaCxxLocale) {
   EXPECT_TRUE(std::regex_match(fresh, kNumberForm)) << fresh;
 }
 
+// Makes glibc also look for locales in the folder the build fills, for one test only: some
+// system libraries read the variable when they load and would keep a copy until exit.
+class ExtraLocaleFolder {
+ public:
+  ExtraLocaleFolder() {
+    if (const char* previous = std::getenv("LOCPATH")) previous_ = previous;
+#ifdef LUMETTA_TEST_LOCALE_DIR
+    setenv("LOCPATH", LUMETTA_TEST_LOCALE_DIR, 1);
+#endif
+  }
+  ~ExtraLocaleFolder() {
+    if (previous_) {
+      setenv("LOCPATH", previous_->c_str(), 1);
+    } else {
+      unsetenv("LOCPATH");
+    }
+  }
+
+ private:
+  std::optional<std::string> previous_;
+};
+
 TEST(CacheBusterTest, AFullStopUnderADecimalCommaCLocale) {
+  const ExtraLocaleFolder folder;
   const std::string previous = std::setlocale(LC_ALL, nullptr);
   const char* chosen = nullptr;
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {

@@ -69,8 +69,7 @@ class HttpRequestTest : public LocalServerTest {
   std::string Send(const std::string& url, const std::string& method, const std::string& data,
                    const std::string& referer, const std::string& post_type,
                    const std::string& cookie) {
-    return Code::HttpRequest(url, false, method, data, referer, post_type, cookie, false,
-                             "gb2312");
+    return Code::HttpRequest(url, false, method, data, referer, post_type, cookie, false, "gb2312");
   }
   std::string GetAs(const std::string& path, const std::string& charset) {
     return Code::HttpRequest(Url(path), false, "GET", "", "", "", "", false, charset);
@@ -80,13 +79,18 @@ class HttpRequestTest : public LocalServerTest {
 TEST_F(HttpRequestTest, GetSendsExactlyTheFixedHeadersInOrder) {
   Send(Url("/Soft/Price.asp?Type=0&r=1"), "GET", "", "", "", "");
   const auto sent = OnlyRequest();
-  EXPECT_EQ(sent.head, "GET /Soft/Price.asp?Type=0&r=1 HTTP/1.1\r\n"
-                       "Host: " + server_.host() + "\r\n"
-                       "Accept: */*\r\n"
-                       "Accept-Language: zh-cn\r\n"
-                       "User-Agent: " + kUserAgent + "\r\n"
-                       "Cache-Control: no-cache\r\n"
-                       "\r\n");
+  EXPECT_EQ(sent.head,
+            "GET /Soft/Price.asp?Type=0&r=1 HTTP/1.1\r\n"
+            "Host: " +
+                server_.host() +
+                "\r\n"
+                "Accept: */*\r\n"
+                "Accept-Language: zh-cn\r\n"
+                "User-Agent: " +
+                kUserAgent +
+                "\r\n"
+                "Cache-Control: no-cache\r\n"
+                "\r\n");
   EXPECT_TRUE(sent.body.empty());
 }
 
@@ -204,6 +208,16 @@ TEST_F(HttpRequestTest, RedirectsAreFollowedAndTheFinalStatusCounts) {
 
   EXPECT_EQ(WidgetGet(Url("/old")), "arrived");
   EXPECT_EQ(WidgetGet(Url("/elsewhere")), "");
+
+  // A redirected POST goes on as a POST, its length matching the body it carries.
+  server_.ClearLog();
+  EXPECT_EQ(Send(Url("/old"), "POST", "a=1", "", "1", ""), "arrived");
+  ASSERT_TRUE(server_.WaitForRequests(2, 5s));
+  const auto followed = server_.Requests().back();
+  EXPECT_EQ(followed.target, "/new");
+  EXPECT_EQ(followed.method, "POST");
+  EXPECT_EQ(followed.body, "a=1");
+  EXPECT_EQ(HeaderValue(followed, "Content-Length"), "3");
 }
 
 TEST_F(HttpRequestTest, GbkChineseComesBackUnchanged) {

@@ -18,6 +18,8 @@ printf '%s\n' "$1" >>"$(dirname "$0")/../opened.txt"
 SCRIPT
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
+# Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
+export no_proxy="*" NO_PROXY="*"
 
 tessal_pid=""
 started_pids=()
@@ -88,3 +90,11 @@ window_origin() {  # prints "X Y" of a window
 }
 
 screenshot() { import -window root "$screenshots/$1.png"; }
+
+# The requests the test's own quote server has seen ("GET /Soft/Price.asp?..." lines).
+server_log="${LUMETTA_SERVER_STATE:-}.log"
+server_requests() {
+  [ -f "$server_log" ] || fail "port 8750 is taken by a server this test did not start"
+  grep -c "$1" "$server_log" || true
+}
+requests_at_least() { [ "$(server_requests "$1")" -ge "$2" ]; }

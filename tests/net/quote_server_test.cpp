@@ -1,0 +1,251 @@
+#include "server/quote_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "local_server.h"
+#include "net/endpoints.h"
+#include "net/http_request.h"
+#include "raw_client.h"
+#include "server/gbk.h"
+
+namespace lumetta_test {
+namespace {
+
+using lumetta_server::QuoteServer;
+using lumetta_server::ScriptedReply;
+using lumetta_server::ServerOptions;
+using lumetta_server::UpdateOffer;
+
+const std::vector<std::string> kCatalogue = {"rmb",
+                                             "gold",
+                                             "icbcrmbgold",
+                                             "icbcrmbsilver",
+                                             "icbcrmbplatinum",
+                                             "icbcusdgold",
+                                             "icbcusdsilver",
+                                             "icbcusdplatinum",
+                                             "ccbau9995",
+                                             "ccbau9999",
+                                             "bocrmb",
+                                             "bocusd",
+                                             "au",
+                                             "gt",
+                                             "ag",
+                                             "pt",
+                                             "pa"};
+
+// Splits at every CR LF; the text after the last one is the final piece.
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> pieces;
+  for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;
+       text.remove_prefix(end + 2)) {
+    pieces.emplace_back(text.substr(0, end));
+  }
+  pieces.emplace_back(text);
+  return pieces;
+}
+
+long Cents(const std::string& price) {
+  const size_t point = price.find('.');
+  long whole = 0;
+  std::from_chars(price.data(), price.data() + point, whole);
+  return whole * 100 + (price[point + 1] - '0') * 10 + (price[point + 2] - '0');
+}
+
+class QuoteServerTest : public LocalServerTest {};
+
+TEST_F(QuoteServerTest, QuoteListHasEveryProductWithTwoDecimalsAndBuyBelowSell) {
+  const std::string list = WidgetGet(endpoints::QuoteListUrl(server_.host()));
+  std::vector<std::string> lines = SplitLines(list);
+  ASSERT_EQ(lines.size(), kCatalogue.size() + 1) << list;
+  EXPECT_EQ(lines.back(), "");  // every line, the last included, ends in CR LF
+  const std::regex line_form(R"(([a-z0-9]+),([0-9]+\.[0-9]{2}),([0-9]+\.[0-9]{2}))");
+  for (size_t index = 0; index < kCatalogue.size(); ++index) {
+    std::smatch fields;
+    ASSERT_TRUE(std::regex_match(lines[index], fields, line_form)) << lines[index];
+    EXPECT_EQ(fields[1], kCatalogue[index]);
+    EXPECT_LT(Cents(fields[2]), Cents(fields[3])) << lines[index];
+  }
+}
+
+TEST_F(QuoteServerTest, QuotesMoveWhenAdvancedAndRepeatForTheSameSeed) {
+  QuoteServer twin(StillOptions());
+  ServerOptions other_seed = StillOptions();
+  other_seed.seed = 99;
+  QuoteServer other(other_seed);
+  ASSERT_TRUE(twin.Start());
+  ASSERT_TRUE(other.Start());
+  const auto list = [](const QuoteServer& server) {
+    return WidgetGet("http://" + server.host() + "/Soft/Price.asp?Type=0&r=1");
+  };
+
+  const std::string start = list(server_);
+  EXPECT_EQ(list(server_), start);  // still until advanced
+  server_.AdvanceQuotes(20);
+  const std::string moved = list(server_);
+  EXPECT_NE(moved, start);
+  twin.AdvanceQuotes(20);
+  EXPECT_EQ(list(twin), moved);
+  other.AdvanceQuotes(20);
+  EXPECT_NE(list(other), moved);
+}
+
+TEST(QuoteServerClockTest, QuotesMoveByThemselves) {
+  ServerOptions options;
+  options.quote_step = std::chrono::milliseconds(10);
+  QuoteServer server(options);
+  ASSERT_TRUE(server.Start());
+  const std::string url = "http://" + server.host() + "/Soft/Price.asp";
+  const std::string first = WidgetGet(url);
+  ASSERT_FALSE(first.empty());
+  // Bounded wait for a change rather than a fixed sleep.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::string later = first;
+  while (later == first && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    later = WidgetGet(url);
+  }
+  EXPECT_NE(later, first);
+}
+
+TEST_F(QuoteServerTest, NewsHeadlinesLinkToPagesOfTheServerItself) {
+  const std::string news = WidgetGet(endpoints::NewsListUrl(server_.host()));
+  std::vector<std::string> items = SplitLines(news);
+  ASSERT_GE(items.size(), 9u) << news;
+  EXPECT_EQ(items.back(), "");
+  items.pop_back();
+  for (size_t index = 0; index < items.size(); ++index) {
+    const std::string& item = items[index];
+    const size_t bar = item.find('|');
+    ASSERT_NE(bar, std::string::npos) << item;
+    EXPECT_EQ(item.find('|', bar + 1), std::string::npos) << item;
+    const std::string title = item.substr(0, bar);
+    const std::string link = item.substr(bar + 1);
+    EXPECT_TRUE(title.size() > 6 && static_cast<unsigned char>(title[0]) >= 0x80) << title;
+    EXPECT_EQ(link, "http://" + server_.host() + "/News/" + std::to_string(index + 1) + ".html");
+    EXPECT_TRUE(endpoints::IsWebAddress(link));
+    // The page behind the link answers with its headline, whatever its encoding.
+    const std::string gbk_page = WidgetGet(link);
+    const std::string utf8_page =
+        Code::HttpRequest(link, false, "GET", "", "", "", "", false, "utf-8");
+    EXPECT_TRUE(gbk_page.find(title) != std::string::npos ||
+                utf8_page.find(title) != std::string::npos)
+        << link;
+  }
+}
+
+TEST_F(QuoteServerTest, VersionRecordNamesTheRunningVersionByDefault) {
+  const std::string record = WidgetGet(endpoints::VersionUrl(server_.host()));
+  const std::vector<std::string> fields = SplitLines(record);
+  ASSERT_EQ(fields.size(), 5u) << record;  // so also no CR LF after the last field
+  EXPECT_EQ(fields[0], "1.0");
+  EXPECT_NE(fields[1], "True");
+  EXPECT_TRUE(endpoints::IsWebAddress(fields[4]));
+  EXPECT_FALSE(WidgetGet(fields[4]).empty());
+}
+
+TEST(QuoteServerOfferTest, AnOfferedVersionIsNewerAndOptionalOrMandatory) {
+  for (const UpdateOffer offer : {UpdateOffer::kOptional, UpdateOffer::kMandatory}) {
+    ServerOptions options;
+    options.offer = offer;
+    QuoteServer server(options);
+    ASSERT_TRUE(server.Start());
+    const std::vector<std::string> fields =
+        SplitLines(WidgetGet(endpoints::VersionUrl(server.host())));
+    ASSERT_EQ(fields.size(), 5u);
+    EXPECT_NE(fields[0], "1.0");
+    EXPECT_EQ(fields[1], offer == UpdateOffer::kMandatory ? "True" : "False");
+    EXPECT_FALSE(fields[2].empty());
+    EXPECT_FALSE(fields[3].empty());
+    EXPECT_FALSE(WidgetGet(fields[4]).empty());
+  }
+}
+
+TEST_F(QuoteServerTest, CounterCountsLoadsPerVisitorCookie) {
+  RawClient first_visitor;
+  RawClient second_visitor;
+  const std::string url = endpoints::CounterUrl(server_.host());
+  for (int load = 0; load < 3; ++load) EXPECT_EQ(first_visitor.Get(url).status, 200);
+  EXPECT_EQ(second_visitor.Get(url).status, 200);
+  std::vector<int> loads;
+  for (const auto& [visitor, count] : server_.CounterLoads()) loads.push_back(count);
+  std::sort(loads.begin(), loads.end());
+  EXPECT_EQ(loads, (std::vector<int>{1, 3}));
+}
+
+TEST_F(QuoteServerTest, HomePageAnswersAndUnknownPathsAreMissing) {
+  EXPECT_NE(WidgetGet(endpoints::HomePageUrl(server_.host())).find("<html"), std::string::npos);
+  RawClient client;
+  EXPECT_EQ(client.Get(Url("/Soft/Nothing.asp")).status, 404);
+  EXPECT_EQ(client.Get(Url("/News/99.html")).status, 404);
+}
+
+TEST_F(QuoteServerTest, ScriptedRepliesSendExactBytesUntilCleared) {
+  ScriptedReply reply;
+  reply.status = 201;
+  reply.body = std::string("\0\xFF\r\nbytes", 9);
+  reply.headers = {{"X-Extra", "1"}};
+  server_.Script("/Soft/Price.asp", reply);
+  RawClient client;
+  const auto scripted = client.Get(Url("/Soft/Price.asp?Type=0&r=2"));
+  EXPECT_EQ(scripted.status, 201);
+  EXPECT_EQ(scripted.body, reply.body);
+
+  server_.ClearScripts();
+  const auto restored = client.Get(Url("/Soft/Price.asp?Type=0&r=3"));
+  EXPECT_EQ(restored.status, 200);
+  EXPECT_EQ(restored.body.substr(0, 4), "rmb,");
+}
+
+TEST_F(QuoteServerTest, ADroppedReplyEndsEarly) {
+  ScriptedReply reply;
+  reply.body = std::string(1000, 'z');
+  reply.drop_mid_body = true;
+  server_.Script("/drop", reply);
+  RawClient client;
+  const auto dropped = client.Get(Url("/drop"));
+  EXPECT_EQ(dropped.result, CURLE_PARTIAL_FILE);
+  EXPECT_EQ(dropped.body, std::string(500, 'z'));
+}
+
+TEST_F(QuoteServerTest, LogKeepsHeadersInArrivalOrderWithExactNames) {
+  RawClient client;
+  client.Get(Url("/order?q=1"), {"Zeta: last-letter", "alpha:  spaced  ", "X-Mixed-CASE: v"});
+  const auto sent = OnlyRequest();
+  EXPECT_EQ(sent.method, "GET");
+  EXPECT_EQ(sent.target, "/order?q=1");
+  ASSERT_EQ(sent.headers.size(), 5u);
+  EXPECT_EQ(sent.headers[0].first, "Host");
+  EXPECT_EQ(sent.headers[1].first, "Accept");  // curl's own, before the list it was given
+  EXPECT_EQ(sent.headers[2], (std::pair<std::string, std::string>{"Zeta", "last-letter"}));
+  EXPECT_EQ(sent.headers[3], (std::pair<std::string, std::string>{"alpha", "spaced"}));
+  EXPECT_EQ(sent.headers[4], (std::pair<std::string, std::string>{"X-Mixed-CASE", "v"}));
+  EXPECT_NE(sent.head.find("\r\nalpha:  spaced  \r\n"), std::string::npos) << sent.head;
+}
+
+TEST_F(QuoteServerTest, StopCutsAScriptedDelayShort) {
+  ScriptedReply reply;
+  reply.delay = std::chrono::minutes(5);
+  server_.Script("/slow", reply);
+  Code::HttpRequest(Url("/slow"), false, "GET", "", "", "", "", true, "gb2312");
+  ASSERT_TRUE(server_.WaitForRequests(1, std::chrono::seconds(5)));
+  const auto start = std::chrono::steady_clock::now();
+  server_.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(GbkTest, EncodesChineseAndMarksWhatItCannotHold) {
+  EXPECT_EQ(lumetta_server::Utf8ToGbk("黄金 1.5\r\n"), "\xBB\xC6\xBD\xF0 1.5\r\n");
+  EXPECT_EQ(lumetta_server::Utf8ToGbk("a😀b"), "a?b");
+}
+
+}  // namespace
+}  // namespace lumetta_test
