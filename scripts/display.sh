@@ -5,15 +5,8 @@
 #   display.sh stop STATE_FILE    stops what start started
 set -euo pipefail
 
-wait_for() {  # wait_for SECONDS COMMAND... : bounded poll, no fixed sleeps
-  local limit=$1
-  shift
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
+# shellcheck disable=SC1091
+. "$(dirname "$0")/wait_for.sh"
 
 start() {
   local state=$1 number

@@ -18,21 +18,17 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 listening() { (exec 3<>/dev/tcp/127.0.0.1/8750) 2>/dev/null; }
-wait_for() {
-  local limit=$1
-  shift
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
+# shellcheck disable=SC1091
+. scripts/wait_for.sh
 
 if ! listening; then
   build/lumetta-server --port 8750 &
   started+=($!)
   wait_for 10 listening || { echo "the quote server did not start" >&2; exit 1; }
 fi
+
+# Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
+export no_proxy="*" NO_PROXY="*"
 
 headless=0
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -9,8 +9,7 @@
 
 namespace Code {
 
-void OpenUrl(const std::string& address,
-             const std::function<void(const std::string&)>& launcher) {
+void OpenUrl(const std::string& address, const std::function<void(const std::string&)>& launcher) {
   if (!endpoints::IsWebAddress(address) || !launcher) return;
   launcher(address);
 }

@@ -78,9 +78,8 @@ QString Mini::GetPriceType(const QString& price_type_string) const {
 }
 
 void Mini::GetPrice() {
-  const std::string reply =
-      Code::HttpRequest(endpoints::QuoteListUrl(environment_.server_host), false, "GET", "", "",
-                        "", "", false, "gb2312");
+  const std::string reply = Code::HttpRequest(endpoints::QuoteListUrl(environment_.server_host),
+                                              false, "GET", "", "", "", "", false, "gb2312");
   shell::Control* price = Control("Price");
   const auto update = quotes::ApplyQuoteReply(reply, Utf8(price_type_value_), Utf8(price->tag),
                                               Utf8(GetPriceType(price_type_value_)));

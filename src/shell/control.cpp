@@ -12,7 +12,8 @@ void Control::mousePressEvent(QMouseEvent* event) {
 void Control::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
   if (on_release) on_release(event);
-  if (on_click && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+  if (on_click && event->button() == Qt::LeftButton &&
+      rect().contains(event->position().toPoint())) {
     on_click();
   }
 }

@@ -18,7 +18,7 @@ struct ControlSpec {
   int top;
   int width;
   int height;
-  bool visible;     // after start-up's layout step, before any quote or news
+  bool visible;  // after start-up's layout step, before any quote or news
   bool hand_cursor;
   std::string_view tooltip;  // empty for none
 };
@@ -31,15 +31,13 @@ inline constexpr std::array<ControlSpec, 17> kControls = {{
      "Zentrova资讯网"},
     {"HideImage", ControlKind::kImage, ":/hide.png", 4800, 800, 240, 240, true, true, "隐藏窗口"},
     {"BOCImage", ControlKind::kImage, ":/boc.png", 230, 150, 600, 600, false, true, "中国银行"},
-    {"CCBImage", ControlKind::kImage, ":/ccb.png", 230, 150, 600, 600, false, true,
-     "中国建设银行"},
+    {"CCBImage", ControlKind::kImage, ":/ccb.png", 230, 150, 600, 600, false, true, "中国建设银行"},
     {"ICBCImage", ControlKind::kImage, ":/icbc.png", 230, 150, 600, 600, false, true,
      "中国工商银行"},
     {"News", ControlKind::kLabel, "", 1200, 800, 3435, 195, true, true, ""},
     {"UnLockImage", ControlKind::kImage, ":/unlock.png", 4800, 200, 240, 240, true, true,
      "解锁窗口"},
-    {"LockImage", ControlKind::kImage, ":/lock.png", 4800, 200, 240, 240, false, true,
-     "锁定窗口"},
+    {"LockImage", ControlKind::kImage, ":/lock.png", 4800, 200, 240, 240, false, true, "锁定窗口"},
     {"FormImage", ControlKind::kSurface, "", 0, 0, 5265, 1215, true, false, ""},
     {"Price", ControlKind::kLabel, "", 1450, 250, 3195, 285, true, false, ""},
     {"PriceType", ControlKind::kLabel, "", 150, 800, 765, 255, true, false, ""},
@@ -48,8 +46,7 @@ inline constexpr std::array<ControlSpec, 17> kControls = {{
     {"DownImage", ControlKind::kImage, ":/down.png", 1000, 230, 300, 300, false, false, ""},
     {"MidImage", ControlKind::kImage, ":/mid.png", 1000, 230, 300, 300, true, false, ""},
     {"UpImage", ControlKind::kImage, ":/up.png", 1000, 230, 300, 300, false, false, ""},
-    {"BackGround", ControlKind::kImage, ":/background.png", 270, 1620, 5250, 1200, true, false,
-     ""},
+    {"BackGround", ControlKind::kImage, ":/background.png", 270, 1620, 5250, 1200, true, false, ""},
 }};
 
 inline constexpr std::string_view kPriceLoadingText = "正在加载报价...";

@@ -74,8 +74,7 @@ QRect PixelRect(const shell::ControlSpec& entry) {
 }  // namespace
 
 Mini::Mini(Environment environment, QWidget* parent)
-    : QWidget(parent,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       environment_(std::move(environment)) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
@@ -103,7 +102,8 @@ void Mini::CreateControls() {
     control->setObjectName(Text(entry.name));
     control->setGeometry(PixelRect(entry));
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (!entry.picture.empty()) control->setPixmap(Picture(Text(entry.picture), devicePixelRatioF()));
+    if (!entry.picture.empty())
+      control->setPixmap(Picture(Text(entry.picture), devicePixelRatioF()));
     if (entry.kind == shell::ControlKind::kLabel) {
       control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       control->setTextFormat(Qt::PlainText);
@@ -121,7 +121,6 @@ void Mini::CreateControls() {
   price_font.setPointSizeF(10.5);
   price_font.setBold(true);
   Control("Price")->setFont(price_font);
-  Control("News")->setAccessibleName(QStringLiteral("资讯"));
   // Moves over the drag surface and the news line matter without a button held.
   Control("FormImage")->setMouseTracking(true);
   Control("News")->setMouseTracking(true);
@@ -162,8 +161,7 @@ QAction* Mini::MenuItem(std::string_view name) { return Menu()->Item(name); }
 
 void Mini::ConnectMenu() {
   QObject::connect(main_->Item("Menu_Show"), &QAction::triggered, this, [this] { show(); });
-  QObject::connect(main_->Item("Menu_Exit"), &QAction::triggered, this,
-                   [this] { ExitSystem(); });
+  QObject::connect(main_->Item("Menu_Exit"), &QAction::triggered, this, [this] { ExitSystem(); });
   QObject::connect(main_->Item("Menu_About"), &QAction::triggered, this,
                    [this] { OpenPage(endpoints::HomePageUrl(environment_.server_host)); });
   ConnectQuoteMenu();
@@ -251,9 +249,7 @@ void Mini::ExitSystem() {
   environment_.end_program();
 }
 
-void Mini::OpenPage(const std::string& address) {
-  Code::OpenUrl(address, environment_.open_page);
-}
+void Mini::OpenPage(const std::string& address) { Code::OpenUrl(address, environment_.open_page); }
 
 void Mini::ConnectShortcuts() {
   const std::vector<std::pair<const char*, std::string>> shortcuts = {
@@ -279,9 +275,7 @@ void Mini::TrayEvent(int event) {
   }
 }
 
-void Mini::PopUpMenu(const QPoint& global_position) {
-  Menu()->MenuRoot()->popup(global_position);
-}
+void Mini::PopUpMenu(const QPoint& global_position) { Menu()->MenuRoot()->popup(global_position); }
 
 int Mini::LeftTwips() const {
   return x() == shell::TwipsToPixels(left_twips_) ? left_twips_ : shell::PixelsToTwips(x());

@@ -1,9 +1,9 @@
 #include "shell/quit_signals.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
 #include <utility>
 
 namespace shell {
@@ -22,12 +22,11 @@ void WriteByte(int /*signal_number*/) {
 void OnQuitSignal(QObject* owner, std::function<void()> handler) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_signal_pipe[1], QSocketNotifier::Read, owner);
-  QObject::connect(notifier, &QSocketNotifier::activated, owner,
-                   [handler = std::move(handler)] {
-                     char byte = 0;
-                     [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[1], &byte, 1);
-                     handler();
-                   });
+  QObject::connect(notifier, &QSocketNotifier::activated, owner, [handler = std::move(handler)] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[1], &byte, 1);
+    handler();
+  });
   struct sigaction action {};
   action.sa_handler = WriteByte;
   sigemptyset(&action.sa_mask);

@@ -1,8 +1,8 @@
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <cstdio>
-#include <unistd.h>
 
 #include "net/endpoints.h"
 #include "net/open_url.h"

@@ -36,16 +36,8 @@ fail() {
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: bounded poll for a condition, never a fixed sleep.
-wait_for() {
-  local limit=$1
-  shift
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.05
-  done
-}
+# shellcheck disable=SC1091
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wait_for.sh"
 
 start_tessal() {
   (cd "$work" && exec ./Tessal) >"$work/tessal.log" 2>&1 &

@@ -24,7 +24,8 @@ class NewsTest : public WidgetTest {
 };
 
 TEST_F(NewsTest, TwoItemsRotateAndAClickOpensTheShownOne) {
-  Mini& mini = StartWithNews("金价走高|http://news.example/1\r\n白银回落|http://news.example/2\r\n");
+  Mini& mini =
+      StartWithNews("金价走高|http://news.example/1\r\n白银回落|http://news.example/2\r\n");
   EXPECT_EQ(Headline(), QStringLiteral("正在加载资讯..."));
   EXPECT_EQ(mini.NewsTimer()->interval(), 1000);
   EXPECT_TRUE(mini.NewsTimer()->isActive());
@@ -134,8 +135,7 @@ TEST_F(NewsTest, ShortcutsAndTheAboutItemOpenTheirPages) {
   // Only the last product's logo is visible, but each one opens its own page.
   for (const char* logo : {"ICBCImage", "CCBImage", "BOCImage"}) click(logo);
   EXPECT_EQ(opened_pages_, (std::vector<std::string>{
-                               Home(), Home(),
-                               "https://mybank.icbc.com.cn/icbc/perbank/index.jsp",
+                               Home(), Home(), "https://mybank.icbc.com.cn/icbc/perbank/index.jsp",
                                "https://ibsbjstar.ccb.com.cn/app/V5/CN/STY1/login.jsp",
                                "https://ebsnew.boc.cn/BocnetClient/LoginFrame.do?_locale=zh_CN"}));
   // A right click is not a click.

@@ -14,11 +14,23 @@ namespace {
 
 constexpr const char* kPrice = "/Soft/Price.asp";
 
-const char* const kProductItems[] = {
-    "Menu_RMB",          "Menu_GOLD",          "Menu_ICBC_RMB_GOLD", "Menu_ICBC_RMB_SILVER",
-    "Menu_ICBC_RMB_PLATINUM", "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",
-    "Menu_ICBC_USD_PLATINUM", "Menu_CCB_AU9995", "Menu_CCB_AU9999", "Menu_BOC_RMB_GOLD",
-    "Menu_BOC_USD_GOLD", "Menu_AU", "Menu_GT", "Menu_AG", "Menu_PT", "Menu_PA"};
+const char* const kProductItems[] = {"Menu_RMB",
+                                     "Menu_GOLD",
+                                     "Menu_ICBC_RMB_GOLD",
+                                     "Menu_ICBC_RMB_SILVER",
+                                     "Menu_ICBC_RMB_PLATINUM",
+                                     "Menu_ICBC_USD_GOLD",
+                                     "Menu_ICBC_USD_SILVER",
+                                     "Menu_ICBC_USD_PLATINUM",
+                                     "Menu_CCB_AU9995",
+                                     "Menu_CCB_AU9999",
+                                     "Menu_BOC_RMB_GOLD",
+                                     "Menu_BOC_USD_GOLD",
+                                     "Menu_AU",
+                                     "Menu_GT",
+                                     "Menu_AG",
+                                     "Menu_PT",
+                                     "Menu_PA"};
 
 class QuotesTest : public WidgetTest {
  protected:
@@ -57,8 +69,7 @@ class QuotesTest : public WidgetTest {
 
 TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
   Mini& mini = StartWith("", "icbcrmbgold,385.20,385.60\r\n");
-  EXPECT_EQ(IniText(),
-            "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
+  EXPECT_EQ(IniText(), "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
   EXPECT_EQ(CheckedProducts(), std::vector<std::string>{"Menu_ICBC_RMB_GOLD"});
   EXPECT_TRUE(mini.MenuItem("Menu_Speed_Normal")->isChecked());
   EXPECT_FALSE(mini.MenuItem("Menu_Speed_Quick")->isChecked());
@@ -118,11 +129,11 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
   ASSERT_EQ(Mark(), "up");
 
   const std::vector<std::string> replies = {
-      "rmb,280.00,281.00",                         // no line end at all
+      "rmb,280.00,281.00",                             // no line end at all
       "rmb,280.00,281.00,x\r\nrmb,280.00,281.00\r\n",  // four fields first
-      "\r\nrmb,280.00,281.00\r\n",                 // empty first line
-      "gold 1900\r\nrmb,280.00,281.00\r\n",        // no comma
-      "gold,1900.00,1901.00\r\n",                  // no line of the product
+      "\r\nrmb,280.00,281.00\r\n",                     // empty first line
+      "gold 1900\r\nrmb,280.00,281.00\r\n",            // no comma
+      "gold,1900.00,1901.00\r\n",                      // no line of the product
       "",
   };
   for (const std::string& reply : replies) {
@@ -234,8 +245,9 @@ TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   Reply(kPrice, "AUGOLD,500.00,501.00\r\n");
   mini.GetPrice();
   mini.GetPrice();
-  EXPECT_EQ(Tray::CurrentTip(),
-            QStringLiteral("\r\n   []   \r\n\r\n   买入价:500.00   \r\n\r\n   卖出价:501.00   \r\n"));
+  EXPECT_EQ(
+      Tray::CurrentTip(),
+      QStringLiteral("\r\n   []   \r\n\r\n   买入价:500.00   \r\n\r\n   卖出价:501.00   \r\n"));
 
   // Choosing the selected product again runs the whole selection and fetches at once.
   mini.PriceChange(QStringLiteral("IcbcRmbGold"));

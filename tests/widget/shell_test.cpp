@@ -96,13 +96,13 @@ TEST_F(ShellTest, PressesLandOnTheTopmostControl) {
   Mini& mini = StartMini();
   // Passive parts lie under the drag surface; the clickable ones above it.
   const std::vector<std::pair<QPoint, QString>> spots = {
-      {{150, 25}, "FormImage"},   // price text
-      {{30, 62}, "FormImage"},    // product label
-      {{75, 25}, "FormImage"},    // trend mark
-      {{150, 44}, "FormImage"},   // separator line
-      {{5, 75}, "FormImage"},     // bare background
-      {{150, 60}, "News"},        // headline
-      {{328, 20}, "UnLockImage"}, // lock button while unlocked
+      {{150, 25}, "FormImage"},    // price text
+      {{30, 62}, "FormImage"},     // product label
+      {{75, 25}, "FormImage"},     // trend mark
+      {{150, 44}, "FormImage"},    // separator line
+      {{5, 75}, "FormImage"},      // bare background
+      {{150, 60}, "News"},         // headline
+      {{328, 20}, "UnLockImage"},  // lock button while unlocked
       {{328, 60}, "HideImage"},
   };
   for (const auto& [point, name] : spots) {
@@ -121,7 +121,7 @@ TEST_F(ShellTest, PressesLandOnTheTopmostControl) {
 TEST_F(ShellTest, ControlsCarryTheirTipsCursorsAndPictures) {
   Mini& mini = StartMini();
   const std::vector<std::pair<const char*, const char*>> tips = {
-      {"OtherImage", "Zentrova资讯网"}, {"HideImage", "隐藏窗口"}, {"BOCImage", "中国银行"},
+      {"OtherImage", "Zentrova资讯网"}, {"HideImage", "隐藏窗口"},     {"BOCImage", "中国银行"},
       {"CCBImage", "中国建设银行"},     {"ICBCImage", "中国工商银行"}, {"UnLockImage", "解锁窗口"},
       {"LockImage", "锁定窗口"}};
   for (const auto& [name, tip] : tips) {

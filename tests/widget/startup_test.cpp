@@ -38,15 +38,14 @@ TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
   EXPECT_GT(mini.y(), screen.top() + 4);
   EXPECT_LE(mini.x() + mini.width(), screen.right());
 
-  EXPECT_EQ(IniText(),
-            "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
-  EXPECT_EQ(CheckedCount(mini, {"Menu_RMB", "Menu_GOLD", "Menu_ICBC_RMB_GOLD",
-                                "Menu_ICBC_RMB_SILVER", "Menu_ICBC_RMB_PLATINUM",
-                                "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",
-                                "Menu_ICBC_USD_PLATINUM", "Menu_CCB_AU9995", "Menu_CCB_AU9999",
-                                "Menu_BOC_RMB_GOLD", "Menu_BOC_USD_GOLD", "Menu_AU", "Menu_GT",
-                                "Menu_AG", "Menu_PT", "Menu_PA"}),
-            1);
+  EXPECT_EQ(IniText(), "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
+  EXPECT_EQ(
+      CheckedCount(mini, {"Menu_RMB", "Menu_GOLD", "Menu_ICBC_RMB_GOLD", "Menu_ICBC_RMB_SILVER",
+                          "Menu_ICBC_RMB_PLATINUM", "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",
+                          "Menu_ICBC_USD_PLATINUM", "Menu_CCB_AU9995", "Menu_CCB_AU9999",
+                          "Menu_BOC_RMB_GOLD", "Menu_BOC_USD_GOLD", "Menu_AU", "Menu_GT", "Menu_AG",
+                          "Menu_PT", "Menu_PA"}),
+      1);
   EXPECT_TRUE(mini.MenuItem("Menu_ICBC_RMB_GOLD")->isChecked());
   // The arrow spot shows the unchanged mark only.
   EXPECT_TRUE(mini.Control("MidImage")->isVisible());
@@ -79,9 +78,9 @@ TEST_F(StartupTest, StoredPositionIsAppliedOnlyWhenBothArePositiveNumbers) {
     WriteIni("[System]\r\n");
     return StartMini().pos();
   }();
-  for (const char* stored : {"Left=0\r\nTop=2000", "Left=2000\r\nTop=-300", "Left=2000",
-                             "Left=abc\r\nTop=2000", "Left=1e999\r\nTop=2000",
-                             "Left=0.9\r\nTop=2000", "Left=99999999999\r\nTop=2000"}) {
+  for (const char* stored :
+       {"Left=0\r\nTop=2000", "Left=2000\r\nTop=-300", "Left=2000", "Left=abc\r\nTop=2000",
+        "Left=1e999\r\nTop=2000", "Left=0.9\r\nTop=2000", "Left=99999999999\r\nTop=2000"}) {
     WriteIni(std::string("[System]\r\n") + stored + "\r\n");
     EXPECT_EQ(StartMini().pos(), default_place) << stored;
   }
