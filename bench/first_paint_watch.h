@@ -58,7 +58,6 @@ class FirstPaintWatch {
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = 0;
   std::uint8_t damage_event_ = 0;
-  std::uint8_t damage_opcode_ = 0;
   xcb_atom_t pid_atom_ = 0;
   std::map<xcb_window_t, Window> windows_;
   std::string error_;

@@ -22,12 +22,13 @@ export PATH="$work/bin:$PATH"
 export no_proxy="*" NO_PROXY="*"
 
 tessal_pid=""
-started_pids=()
 finish() {
-  local pid
-  if [ -n "$tessal_pid" ]; then kill "$tessal_pid" 2>/dev/null || true; fi
-  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+  # Tessal saves its place when told to stop: let it finish before its folder goes.
+  if [ -n "$tessal_pid" ]; then
+    kill "$tessal_pid" 2>/dev/null || true
+    wait "$tessal_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work" || true
 }
 trap finish EXIT
 
