@@ -6,8 +6,9 @@
 //                [--timeout SECONDS] [--log FILE] -- PROGRAM [ARGUMENT...]
 //
 // Prints key=value lines: map_ms, expose_ms, paint_ms (from fork to the window's first
-// drawing); after --hold: vmhwm_kb, vmrss_kb; after a further --idle: cpu_ticks,
-// cpu_seconds, idle_seconds, cpu_percent, live_threads_cpu_percent.
+// drawing), paint_cpu_ms (processor time the program used until then); after --hold: vmhwm_kb,
+// vmrss_kb; after a further --idle: cpu_ticks, cpu_seconds, idle_seconds, cpu_percent,
+// live_threads_cpu_percent.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -193,6 +194,8 @@ int main(int argc, char** argv) {
       std::chrono::milliseconds(static_cast<long long>(options->timeout_seconds * 1000));
   const std::optional<bench::FirstPaint> paint =
       watch->Wait(pid, options->width, options->height, start, limit);
+  // The processor time it took to get there, which other load on the machine barely changes.
+  const auto cpu_to_paint = bench::LiveThreadsCpuNanoseconds(pid);
   const std::string failure = watch->error();
   // The program runs on unobserved from here.
   watch.reset();
@@ -204,6 +207,7 @@ int main(int argc, char** argv) {
   Print("map_ms", paint->map_ms);
   Print("expose_ms", paint->expose_ms);
   Print("paint_ms", paint->paint_ms);
+  if (cpu_to_paint) Print("paint_cpu_ms", static_cast<double>(*cpu_to_paint) / 1e6);
 
   bool measured = true;
   if (options->hold_seconds > 0 || options->idle_seconds > 0) {
