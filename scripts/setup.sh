@@ -10,7 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-wqy-microhei locales
+  fonts-wqy-microhei locales openssl
+  libxcb1-dev
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
   clang-format clang-tidy
 )

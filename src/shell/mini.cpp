@@ -50,7 +50,9 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval_ms) {
 
 QIcon LogoIcon() {
   QIcon icon;
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+  // Every size added is decoded and handed to the window system at start; a panel and a
+  // tray icon never need more than these.
+  for (const int size : {16, 22, 24, 32, 48}) {
     icon.addFile(QStringLiteral(":/other_logo_%1.png").arg(size), QSize(size, size));
   }
   return icon;
@@ -117,7 +119,15 @@ void Mini::CreateControls() {
     controls_[i] = control;
   }
 
-  QFont price_font(QStringLiteral("SimSun"));
+  // The panel's texts are Chinese. Where SimSun is missing, one installed Chinese face serves
+  // all three labels, Latin digits included, instead of a Latin face plus a fallback each.
+  const QStringList families = {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+                                QStringLiteral("Noto Sans CJK SC"),
+                                QStringLiteral("Droid Sans Fallback")};
+  QFont panel_font = font();
+  panel_font.setFamilies(families);
+  setFont(panel_font);
+  QFont price_font = panel_font;
   price_font.setPointSizeF(10.5);
   price_font.setBold(true);
   Control("Price")->setFont(price_font);
