@@ -8,5 +8,10 @@ bash scripts/setup.sh build
 ctest --test-dir build --output-on-failure -j 2 --timeout 300
 
 bash scripts/setup.sh build-asan -DLUMETTA_SANITIZE=ON
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j 2 --timeout 300
+export UBSAN_OPTIONS=print_stacktrace=1
+# Leaks are checked where our code owns everything; the toolkit keeps process-lifetime
+# allocations that the leak checker would report in the panel and real-window tests.
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j 2 --timeout 300 \
+  -LE 'widget|realwin'
+ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j 2 --timeout 300 \
+  -L 'widget|realwin'

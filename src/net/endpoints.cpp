@@ -22,8 +22,6 @@ bool IsControlOrSpace(char c) {
 
 }  // namespace
 
-std::string DefaultServerHost() { return LUMETTA_SERVER_HOST; }
-
 std::string QuoteListUrl(std::string_view host) {
   return ServerUrl(host, "/Soft/Price.asp?Type=0&r=") + Code::NewCacheBustingNumber();
 }

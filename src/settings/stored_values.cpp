@@ -3,7 +3,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <system_error>
 
 #include "quotes/catalogue.h"
@@ -29,7 +28,7 @@ std::optional<int> PositiveIntegerPart(std::string_view text) {
   const auto value = ParseNumber(text);
   if (!value) return std::nullopt;
   const double whole = std::floor(*value);
-  if (whole <= 0 || whole > std::numeric_limits<int>::max()) return std::nullopt;
+  if (whole <= 0 || whole > kMaxPositionTwips) return std::nullopt;
   return static_cast<int>(whole);
 }
 

@@ -25,7 +25,9 @@ struct StoredProduct {
 StoredProduct ReadStoredProduct(std::string_view stored);
 
 // Twips of the stored window position, only when both texts are numbers whose integer
-// parts (rounded down) are positive. Values beyond the range of int count as not numbers.
+// parts (rounded down) are positive and within what a window system can place.
+// The largest window coordinate X11 can hold, 32767 pixels, in twips.
+inline constexpr int kMaxPositionTwips = 32767 * 15;
 struct TwipsPosition {
   int left = 0;
   int top = 0;

@@ -10,7 +10,7 @@ namespace shell {
 
 enum class ControlKind { kImage, kLabel, kSurface };
 
-struct ControlSpec {
+struct ControlRow {
   std::string_view name;
   ControlKind kind;
   std::string_view picture;  // resource path, empty for none
@@ -26,7 +26,7 @@ struct ControlSpec {
 inline constexpr int kPanelWidthTwips = 5250;
 inline constexpr int kPanelHeightTwips = 1200;
 
-inline constexpr std::array<ControlSpec, 17> kControls = {{
+inline constexpr std::array<ControlRow, 17> kControls = {{
     {"OtherImage", ControlKind::kImage, ":/other_logo.png", 280, 200, 480, 480, false, true,
      "Zentrova资讯网"},
     {"HideImage", ControlKind::kImage, ":/hide.png", 4800, 800, 240, 240, true, true, "隐藏窗口"},
@@ -35,9 +35,9 @@ inline constexpr std::array<ControlSpec, 17> kControls = {{
     {"ICBCImage", ControlKind::kImage, ":/icbc.png", 230, 150, 600, 600, false, true,
      "中国工商银行"},
     {"News", ControlKind::kLabel, "", 1200, 800, 3435, 195, true, true, ""},
-    {"UnLockImage", ControlKind::kImage, ":/unlock.png", 4800, 200, 240, 240, true, true,
+    {"UnLockImage", ControlKind::kImage, ":/unlock.png", 4800, 200, 240, 240, false, true,
      "解锁窗口"},
-    {"LockImage", ControlKind::kImage, ":/lock.png", 4800, 200, 240, 240, false, true, "锁定窗口"},
+    {"LockImage", ControlKind::kImage, ":/lock.png", 4800, 200, 240, 240, true, true, "锁定窗口"},
     {"FormImage", ControlKind::kSurface, "", 0, 0, 5265, 1215, true, false, ""},
     {"Price", ControlKind::kLabel, "", 1450, 250, 3195, 285, true, false, ""},
     {"PriceType", ControlKind::kLabel, "", 150, 800, 765, 255, true, false, ""},

@@ -12,8 +12,10 @@ int main(int argc, char* argv[]) {
 
   Mini mini(RealEnvironment());
   shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
+  // A session checkpoint may not end the session: save the place and go on. Logout and
+  // shutdown then close the window or send a signal, which end the program.
   QObject::connect(&application, &QGuiApplication::commitDataRequest, &mini,
-                   [&mini](QSessionManager& /*manager*/) { mini.ExitSystem(); });
+                   [&mini](QSessionManager& /*manager*/) { mini.SavePosition(); });
   mini.Load();
   return QApplication::exec();
 }

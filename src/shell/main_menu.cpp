@@ -21,7 +21,7 @@ Main::Main(QWidget* parent) : QWidget(parent) {
 
   // Menus by level: the latest submenu of each level is the parent of the next level.
   std::vector<QMenu*> open_menus;
-  for (const shell::MenuSpec& entry : shell::kMenuTree) {
+  for (const shell::MenuRow& entry : shell::kMenuTree) {
     const auto level = static_cast<size_t>(entry.level);
     open_menus.resize(level);
     if (entry.kind == shell::MenuKind::kRoot) {

@@ -9,7 +9,7 @@ namespace shell {
 
 enum class MenuKind { kRoot, kCommand, kToggle, kSubmenu, kChoice, kSeparator };
 
-struct MenuSpec {
+struct MenuRow {
   int level;
   std::string_view name;
   std::string_view caption;
@@ -17,7 +17,7 @@ struct MenuSpec {
   bool checked;
 };
 
-inline constexpr std::array<MenuSpec, 43> kMenuTree = {{
+inline constexpr std::array<MenuRow, 43> kMenuTree = {{
     {0, "Menu_Menu", "系统菜单", MenuKind::kRoot, false},
     {1, "Menu_Show", "显示界面", MenuKind::kCommand, false},
     {1, "Menu_LockForm", "窗口锁定", MenuKind::kToggle, true},

@@ -68,7 +68,7 @@ QPixmap Picture(const QString& path, qreal ratio) {
   return QIcon(path).pixmap(QImageReader(path).size(), ratio);
 }
 
-QRect PixelRect(const shell::ControlSpec& entry) {
+QRect PixelRect(const shell::ControlRow& entry) {
   return {shell::TwipsToPixels(entry.left), shell::TwipsToPixels(entry.top),
           shell::TwipsToPixels(entry.width), shell::TwipsToPixels(entry.height)};
 }
@@ -99,7 +99,7 @@ Mini::~Mini() = default;
 void Mini::CreateControls() {
   // Created bottom row first, so that each later control lies above the earlier ones.
   for (size_t i = shell::kControls.size(); i-- > 0;) {
-    const shell::ControlSpec& entry = shell::kControls[i];
+    const shell::ControlRow& entry = shell::kControls[i];
     auto* control = new shell::Control(this);
     control->setObjectName(Text(entry.name));
     control->setGeometry(PixelRect(entry));
@@ -252,9 +252,13 @@ void Mini::Install() {
   Control("News")->setText(Text(news::kNewsLoadingText));
 }
 
-void Mini::ExitSystem() {
+void Mini::SavePosition() {
   Write("Left", settings::FormatSingle(static_cast<float>(LeftTwips())));
   Write("Top", settings::FormatSingle(static_cast<float>(TopTwips())));
+}
+
+void Mini::ExitSystem() {
+  SavePosition();
   Tray::DeleteTrayIcon();
   environment_.end_program();
 }

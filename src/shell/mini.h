@@ -33,6 +33,8 @@ class Mini : public QWidget {
   void Install();
   // Saves the position, removes the tray icon and ends the program.
   void ExitSystem();
+  // Writes the window's place to the settings file.
+  void SavePosition();
 
   // Quote feed.
   void PriceChange(const QString& price_type_string);

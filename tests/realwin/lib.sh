@@ -10,7 +10,8 @@ screenshots="$build_dir/screenshots"
 mkdir -p "$screenshots"
 
 work=$(mktemp -d /tmp/lumetta-realwin.XXXXXX)
-cp "$build_dir/Tessal" "$work/Tessal"
+cp "${LUMETTA_TESSAL:?}" "$work/Tessal"
+port=${LUMETTA_PORT:?}
 mkdir -p "$work/bin"
 cat >"$work/bin/xdg-open" <<'SCRIPT'
 #!/bin/sh
@@ -67,9 +68,17 @@ tray_window() {
   return 1
 }
 
+# move_to X Y: moves the pointer and waits until it got there. A synchronous move to where the
+# pointer already is would wait for a motion that never comes.
+move_to() {
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  if [ "$X" != "$1" ] || [ "$Y" != "$2" ]; then xdotool mousemove --sync "$1" "$2"; fi
+}
+
 # click_at X Y BUTTON [REPEAT]
 click_at() {
-  xdotool mousemove --sync "$1" "$2"
+  move_to "$1" "$2"
   if [ -n "${4:-}" ]; then
     xdotool click --repeat "$4" --delay 60 "$3"
   else
@@ -87,7 +96,6 @@ screenshot() { import -window root "$screenshots/$1.png"; }
 # The requests the test's own quote server has seen ("GET /Soft/Price.asp?..." lines).
 server_log="${LUMETTA_SERVER_STATE:-}.log"
 server_requests() {
-  [ -f "$server_log" ] || fail "port 8750 is taken by a server this test did not start"
   grep -c "$1" "$server_log" || true
 }
 requests_at_least() { [ "$(server_requests "$1")" -ge "$2" ]; }

@@ -9,7 +9,7 @@ panel=$(panel_window)
 wait_for 20 requests_at_least 'GET /Soft/News.asp' $((before + 1)) || fail "no news request"
 read -r x y < <(window_origin "$panel")
 
-opened_news() { grep -q '^http://127\.0\.0\.1:8750/News/' "$work/opened.txt" 2>/dev/null; }
+opened_news() { grep -q "^http://127.0.0.1:$port/News/" "$work/opened.txt" 2>/dev/null; }
 # Until the first headline is painted a click opens the home page; keep clicking briefly.
 deadline=$((SECONDS + 15))
 until opened_news; do
@@ -18,5 +18,5 @@ until opened_news; do
   wait_for 1 opened_news || true
 done
 screenshot news_click
-grep -v -E '^http://127\.0\.0\.1:8750/' "$work/opened.txt" && fail "opened something else" || true
+grep -v "^http://127.0.0.1:$port/" "$work/opened.txt" && fail "opened something else" || true
 echo "news click: ok ($(tail -n 1 "$work/opened.txt"))"

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# The quote server that the real Tessal talks to: its built-in address is 127.0.0.1:8750.
-#   server.sh start BUILD_DIR STATE_FILE  /  server.sh stop STATE_FILE
-# When something already listens there (a running scripts/run.sh), that one serves.
+# The quote server of the real-window tests, on the port their Tessal is built to use.
+#   server.sh start BUILD_DIR PORT STATE_FILE  /  server.sh stop STATE_FILE
 set -euo pipefail
-
-listening() { (exec 3<>/dev/tcp/127.0.0.1/8750) 2>/dev/null; }
 
 case "${1:-}" in
   start)
-    build_dir=$2 state=$3
-    : >"$state"
-    if listening; then exit 0; fi
-    "$build_dir/lumetta-server" --port 8750 --seed 7 --log >"$state.log" 2>&1 </dev/null &
+    build_dir=$2 port=$3 state=$4
+    listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
+    if listening; then
+      echo "port $port is taken: the real-window tests need it for their own server" >&2
+      exit 1
+    fi
+    "$build_dir/lumetta-server" --port "$port" --seed 7 --log >"$state.log" 2>&1 </dev/null &
     echo "SERVER_PID=$!" >"$state"
     for _ in $(seq 200); do
       listening && exit 0
@@ -29,5 +29,5 @@ case "${1:-}" in
       rm -f "$state"
     fi
     ;;
-  *) echo "usage: $0 start BUILD_DIR STATE_FILE | stop STATE_FILE" >&2; exit 2 ;;
+  *) echo "usage: $0 start BUILD_DIR PORT STATE_FILE | stop STATE_FILE" >&2; exit 2 ;;
 esac

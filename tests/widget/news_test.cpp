@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "net/open_url.h"
 #include "shell/control.h"
 #include "tests/widget/widget_fixture.h"
 
@@ -141,6 +142,21 @@ TEST_F(NewsTest, ShortcutsAndTheAboutItemOpenTheirPages) {
   // A right click is not a click.
   QTest::mouseClick(mini.Control("ICBCImage"), Qt::RightButton, {}, QPoint(5, 5));
   EXPECT_EQ(opened_pages_.size(), 5u);
+}
+
+TEST(OpenUrlTest, OnlyWebAddressesReachTheLauncher) {
+  std::vector<std::string> launched;
+  const auto launcher = [&](const std::string& address) { launched.push_back(address); };
+  for (const char* address :
+       {"", "file:///etc/passwd", "/usr/bin/xterm", "javascript:alert(1)", "mailto:a@example.net",
+        "http://", "ftp://example.net/", " http://example.net/"}) {
+    Code::OpenUrl(address, launcher);
+  }
+  EXPECT_TRUE(launched.empty());
+  Code::OpenUrl("HTTPS://Bank.example/login?x=1", launcher);
+  Code::OpenUrl("http://127.0.0.1:8750/", launcher);
+  EXPECT_EQ(launched,
+            (std::vector<std::string>{"HTTPS://Bank.example/login?x=1", "http://127.0.0.1:8750/"}));
 }
 
 }  // namespace

@@ -96,13 +96,13 @@ TEST_F(ShellTest, PressesLandOnTheTopmostControl) {
   Mini& mini = StartMini();
   // Passive parts lie under the drag surface; the clickable ones above it.
   const std::vector<std::pair<QPoint, QString>> spots = {
-      {{150, 25}, "FormImage"},    // price text
-      {{30, 62}, "FormImage"},     // product label
-      {{75, 25}, "FormImage"},     // trend mark
-      {{150, 44}, "FormImage"},    // separator line
-      {{5, 75}, "FormImage"},      // bare background
-      {{150, 60}, "News"},         // headline
-      {{328, 20}, "UnLockImage"},  // lock button while unlocked
+      {{150, 25}, "FormImage"},  // price text
+      {{30, 62}, "FormImage"},   // product label
+      {{75, 25}, "FormImage"},   // trend mark
+      {{150, 44}, "FormImage"},  // separator line
+      {{5, 75}, "FormImage"},    // bare background
+      {{150, 60}, "News"},       // headline
+      {{328, 20}, "LockImage"},  // an unlocked panel offers to lock
       {{328, 60}, "HideImage"},
   };
   for (const auto& [point, name] : spots) {

@@ -55,7 +55,7 @@ TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
 
 TEST_F(StartupTest, StoredProductIsKeptOrReplaced) {
   WriteIni("[System]\r\nPriceType=CCBAU9999\r\n");
-  EXPECT_EQ(StartMini().PriceTypeValue().toLower(), QStringLiteral("ccbau9999"));
+  EXPECT_EQ(StartMini().PriceTypeValue(), QStringLiteral("ccbau9999"));
   EXPECT_TRUE(mini_->MenuItem("Menu_CCB_AU9999")->isChecked());
   EXPECT_FALSE(mini_->MenuItem("Menu_ICBC_RMB_GOLD")->isChecked());
 
@@ -80,10 +80,16 @@ TEST_F(StartupTest, StoredPositionIsAppliedOnlyWhenBothArePositiveNumbers) {
   }();
   for (const char* stored :
        {"Left=0\r\nTop=2000", "Left=2000\r\nTop=-300", "Left=2000", "Left=abc\r\nTop=2000",
-        "Left=1e999\r\nTop=2000", "Left=0.9\r\nTop=2000", "Left=99999999999\r\nTop=2000"}) {
+        "Left=1e999\r\nTop=2000", "Left=0.9\r\nTop=2000", "Left=99999999999\r\nTop=2000",
+        "Left=2147483647\r\nTop=2000", "Left=2000\r\nTop=491506"}) {
     WriteIni(std::string("[System]\r\n") + stored + "\r\n");
     EXPECT_EQ(StartMini().pos(), default_place) << stored;
   }
+  // The far edge of what the window system can place is still taken as stored.
+  WriteIni("[System]\r\nLeft=491505\r\nTop=+15\r\n");
+  StartMini();
+  EXPECT_EQ(mini_->LeftTwips(), 491505);
+  EXPECT_EQ(mini_->TopTwips(), 15);
 }
 
 TEST_F(StartupTest, StoredOpacityMustBeOneOfTheSevenTexts) {
