@@ -17,7 +17,11 @@ std::string& IniFileName() {
 
 }  // namespace
 
-void SetIniFile(const std::string& file_name) { IniFileName() = file_name; }
+void SetIniFile(const std::string& file_name) {
+  IniFileName() = file_name;
+  // What a killed write left behind goes once it is surely no one's work in progress.
+  if (!file_name.empty()) profile::RemoveStaleTemporaries(file_name, std::chrono::minutes(1));
+}
 
 std::string GetIniString(const std::string& section, const std::string& key) {
   // The reader fills a buffer of spaces: the value, its terminating NUL, then untouched filler.

@@ -7,12 +7,17 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
 
 namespace profile {
 namespace {
+
+// Between the file's name and the six random characters of a temporary file: distinctive, so
+// that a user's own "System.ini.backup" is never taken for one.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kNewLine = "\r\n";
@@ -339,7 +344,7 @@ bool ReplaceFile(const std::string& path, std::string_view content) {
     return false;
   }
 
-  std::string temp_name = target + ".XXXXXX";
+  std::string temp_name = target + std::string(kTemporaryInfix) + "XXXXXX";
   const int fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
   if (fd < 0) {
     const bool folder_refuses = errno == EACCES || errno == EPERM;
@@ -362,6 +367,24 @@ bool ReplaceFile(const std::string& path, std::string_view content) {
     ::close(folder_fd);
   }
   return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds min_age) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
+  const auto now = fs::file_time_type::clock::now();
+  std::error_code error;
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    // Exactly the pattern of our temporary files: the name, the infix, six characters.
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!entry.is_regular_file(error)) continue;
+    const auto written = entry.last_write_time(error);
+    if (error || now - written < min_age) continue;
+    fs::remove(entry.path(), error);
+  }
 }
 
 }  // namespace profile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 // Reader and writer of Windows profile (INI) files with the rules of the Windows profile
 // functions, so that a System.ini written on either side reads the same on the other.
 //
@@ -53,5 +55,10 @@ bool WriteString(const std::string& path, std::string_view section, std::string_
 // when the folder refuses new files is the old file rewritten in place. A symbolic link is
 // followed and its target replaced; the old file's permission bits are kept.
 bool ReplaceFile(const std::string& path, std::string_view content);
+
+// Removes temporary files that a writer killed between creating and renaming them left
+// beside `path` ("<name>.tmp-XXXXXX"), once they are older than `min_age`: a younger one may
+// belong to another copy of the program that is writing right now.
+void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds min_age);
 
 }  // namespace profile

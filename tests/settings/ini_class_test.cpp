@@ -121,4 +121,22 @@ TEST_F(IniClassTest, NothingIsReadOrWrittenBeforeThePathIsSet) {
   EXPECT_EQ(ReadBytes(path_), "[System]\r\nPriceType=rmb\r\n");
 }
 
+TEST_F(IniClassTest, SettingTheFileClearsWhatKilledWritesLeftBehind) {
+  namespace fs = std::filesystem;
+  WriteBytes(path_, "[System]\r\nPriceType=rmb\r\n");
+  const std::string stale = path_ + ".tmp-Ab12Cd";
+  const std::string fresh = path_ + ".tmp-Ef34Gh";
+  const std::string other = path_ + ".backup";
+  for (const std::string& name : {stale, fresh, other}) WriteBytes(name, "partial");
+  fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+  fs::last_write_time(other, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+
+  IniClass::SetIniFile(path_);
+  EXPECT_FALSE(fs::exists(stale));
+  // Another copy may be writing this one right now; and other files are not ours.
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "rmb");
+}
+
 }  // namespace
