@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/ascii_case.h"
+
 namespace lumetta_server {
 namespace {
 
@@ -12,13 +14,6 @@ std::string_view TrimBlanks(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 }  // namespace
@@ -57,7 +52,7 @@ std::optional<LoggedRequest> ParseRequestHead(std::string_view raw) {
 
 std::optional<std::string> HeaderValue(const LoggedRequest& request, std::string_view name) {
   for (const auto& [header_name, value] : request.headers) {
-    if (SameName(header_name, name)) return value;
+    if (text::EqualsIgnoreAsciiCase(header_name, name)) return value;
   }
   return std::nullopt;
 }

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "server/gbk.h"
+#include "text/gbk.h"
 
 namespace lumetta_server {
 namespace {
@@ -63,7 +63,7 @@ std::optional<Page> NewsPage(int number) {
   html += "</h1>\n<p>";
   html += story.text;
   html += "</p>\n<p><a href=\"/\">返回首页</a></p></body></html>\n";
-  if (gbk) return Page{Utf8ToGbk(html), "text/html; charset=gb2312"};
+  if (gbk) return Page{text::Utf8ToGbk(html), "text/html; charset=gb2312"};
   return Page{html, "text/html; charset=utf-8"};
 }
 

@@ -15,11 +15,12 @@
 #include <string_view>
 #include <thread>
 
-#include "server/gbk.h"
 #include "server/news_feed.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
 #include "server/site_pages.h"
+#include "text/ascii_case.h"
+#include "text/gbk.h"
 
 namespace lumetta_server {
 namespace {
@@ -60,14 +61,6 @@ class RecordingServer final : public httplib::Server {
   const std::atomic<bool>& stopping_;
   ConnectionEnd on_end_;
 };
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Site paths and header names compare without regard to case.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 bool IsHostText(std::string_view text) {
   return !text.empty() && text.size() < 256 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -112,8 +105,8 @@ std::optional<int> NewsNumber(std::string_view path) {
   constexpr std::string_view kPrefix = "/news/";
   constexpr std::string_view kSuffix = ".html";
   if (path.size() <= kPrefix.size() + kSuffix.size() ||
-      !EqualsIgnoreCase(path.substr(0, kPrefix.size()), kPrefix) ||
-      !EqualsIgnoreCase(path.substr(path.size() - kSuffix.size()), kSuffix)) {
+      !text::EqualsIgnoreAsciiCase(path.substr(0, kPrefix.size()), kPrefix) ||
+      !text::EqualsIgnoreAsciiCase(path.substr(path.size() - kSuffix.size()), kSuffix)) {
     return std::nullopt;
   }
   const std::string_view digits =
@@ -293,7 +286,7 @@ class QuoteServer::Impl {
     response.status = reply.status;
     std::string content_type = "text/html";
     for (const auto& [name, value] : reply.headers) {
-      if (EqualsIgnoreCase(name, "content-type")) {
+      if (text::EqualsIgnoreAsciiCase(name, "content-type")) {
         content_type = value;
       } else {
         response.set_header(name, value);
@@ -326,18 +319,18 @@ class QuoteServer::Impl {
   void ReplyDefault(std::string_view path, const LoggedRequest& request,
                     httplib::Response& response) {
     const std::string link_host = LinkHost(request);
-    if (EqualsIgnoreCase(path, "/Soft/Price.asp")) {
-      response.set_content(Utf8ToGbk(QuoteListText()), std::string(kGbkText));
-    } else if (EqualsIgnoreCase(path, "/Soft/News.asp")) {
-      response.set_content(Utf8ToGbk(NewsListText(link_host)), std::string(kGbkText));
-    } else if (EqualsIgnoreCase(path, "/Soft/Version.asp")) {
-      response.set_content(Utf8ToGbk(VersionRecordText(options_.offer, link_host)),
+    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Price.asp")) {
+      response.set_content(text::Utf8ToGbk(QuoteListText()), std::string(kGbkText));
+    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/News.asp")) {
+      response.set_content(text::Utf8ToGbk(NewsListText(link_host)), std::string(kGbkText));
+    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Version.asp")) {
+      response.set_content(text::Utf8ToGbk(VersionRecordText(options_.offer, link_host)),
                            std::string(kGbkText));
-    } else if (EqualsIgnoreCase(path, "/Soft/Count.asp")) {
+    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Count.asp")) {
       ReplyCounter(request, response);
     } else if (path == "/") {
       response.set_content(HomePage(), std::string(kUtf8Html));
-    } else if (EqualsIgnoreCase(path, "/Soft/Download.html")) {
+    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Download.html")) {
       response.set_content(DownloadPage(), std::string(kUtf8Html));
     } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
       const Page page = *NewsPage(*number);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "net/ascii_case.h"
 #include "net/cache_buster.h"
+#include "text/ascii_case.h"
 
 namespace endpoints {
 namespace {
@@ -40,9 +40,9 @@ std::string HomePageUrl(std::string_view host) { return ServerUrl(host, "/"); }
 
 bool IsWebAddress(std::string_view address) {
   std::string_view rest;
-  if (Code::StartsWithIgnoreAsciiCase(address, "http://")) {
+  if (text::StartsWithIgnoreAsciiCase(address, "http://")) {
     rest = address.substr(7);
-  } else if (Code::StartsWithIgnoreAsciiCase(address, "https://")) {
+  } else if (text::StartsWithIgnoreAsciiCase(address, "https://")) {
     rest = address.substr(8);
   } else {
     return false;

@@ -3,11 +3,9 @@
 #include <string>
 #include <string_view>
 
-// Every address the widget uses: the maker's server (host fixed at build time) and the banks.
+// Every address the widget uses: the maker's server (its host, fixed at build time, is passed
+// in) and the banks.
 namespace endpoints {
-
-// The build-time LUMETTA_SERVER_HOST, host[:port], e.g. "127.0.0.1:8750".
-std::string DefaultServerHost();
 
 // Quote, news and version addresses end in a fresh cache-busting number per call.
 std::string QuoteListUrl(std::string_view host);

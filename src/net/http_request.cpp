@@ -4,10 +4,10 @@
 #include <string_view>
 #include <utility>
 
-#include "net/ascii_case.h"
 #include "net/bytes_to_text.h"
 #include "net/curl_transfer.h"
 #include "net/detached_transfer.h"
+#include "text/ascii_case.h"
 
 namespace Code {
 namespace {
@@ -18,12 +18,12 @@ constexpr std::string_view kUserAgent =
 
 // A valid method keeps the caller's spelling; anything else becomes GET.
 std::string NormalizeMethod(const std::string& method) {
-  const std::string lower = AsciiLower(method);
+  const std::string lower = text::AsciiLower(method);
   return (lower == "get" || lower == "post") ? method : "GET";
 }
 
 std::string NormalizeCharset(const std::string& charset) {
-  const std::string lower = AsciiLower(charset);
+  const std::string lower = text::AsciiLower(charset);
   return (lower == "gb2312" || lower == "utf-8") ? charset : "gb2312";
 }
 
@@ -40,6 +40,21 @@ void AddHeader(std::vector<std::string>& lines, std::string_view name, std::stri
   lines.push_back(std::move(line));
 }
 
+// libcurl refuses an address with a space in it; the request object of the original platform
+// sent such an address with each space as %20, so addresses built by callers keep working.
+std::string EncodeSpaces(std::string_view url) {
+  std::string encoded;
+  encoded.reserve(url.size());
+  for (const char c : url) {
+    if (c == ' ') {
+      encoded += "%20";
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
 std::string DecimalText(std::size_t value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -52,12 +67,13 @@ PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const 
   PreparedRequest request;
   request.ignore_certificate_errors = use_server_xml_http;
   request.method = NormalizeMethod(method);
-  request.is_post = AsciiLower(request.method) == "post";
+  request.is_post = text::AsciiLower(request.method) == "post";
   request.url = url;
   if (!request.is_post && !data.empty()) {
     request.url += url.find('?') == std::string::npos ? '?' : '&';
     request.url += data;
   }
+  request.url = EncodeSpaces(request.url);
   std::vector<std::string>& lines = request.header_lines;
   AddHeader(lines, "Accept", "*/*");
   AddHeader(lines, "Accept-Language", "zh-cn");

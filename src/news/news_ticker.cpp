@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "text/ascii_case.h"
+
 namespace news {
 namespace {
 
@@ -18,16 +20,6 @@ std::vector<std::string_view> Items(std::string_view news_list) {
     start = at + kCrLf.size();
   }
   return items;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -52,7 +44,8 @@ std::optional<Headline> NextHeadline(std::string_view news_list, int news_index)
 NewsClick DecideNewsClick(std::string_view label_text, std::string_view link) {
   if (label_text == kNewsLoadingText) return NewsClick::kOpenHomePage;
   if (label_text == kNewsFailedText) return NewsClick::kReload;
-  if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://")) {
+  if (text::StartsWithIgnoreAsciiCase(link, "http://") ||
+      text::StartsWithIgnoreAsciiCase(link, "https://")) {
     return NewsClick::kOpenLink;
   }
   return NewsClick::kNothing;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/ascii_case.h"
+
 namespace quotes {
 
 // U+FFE5 (full-width yen) and U+FF04 (full-width dollar) mark RMB and USD products.
@@ -37,16 +39,15 @@ const Product* FindProduct(std::string_view lower_code) {
   return it == kCatalogue.end() ? nullptr : &*it;
 }
 
-std::string ToLowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
+bool IsKnownProductCode(std::string_view text) {
+  return FindProduct(text::AsciiLower(text)) != nullptr;
 }
 
-bool IsKnownProductCode(std::string_view text) {
-  return FindProduct(ToLowerAscii(text)) != nullptr;
+StoredProduct ReadStoredProduct(std::string_view stored) {
+  if (stored.empty() || !IsKnownProductCode(stored)) {
+    return {std::string(kDefaultProductCode), true};
+  }
+  return {std::string(stored), false};
 }
 
 }  // namespace quotes

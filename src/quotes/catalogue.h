@@ -27,10 +27,15 @@ extern const std::array<Product, 17> kCatalogue;
 // Exact, case-sensitive lookup of an already lower-cased code; first row first.
 const Product* FindProduct(std::string_view lower_code);
 
-// ASCII lower-casing, as the product codes and settings texts are ASCII.
-std::string ToLowerAscii(std::string_view text);
-
 // True when the text, in any letter case, is one of the seventeen codes.
 bool IsKnownProductCode(std::string_view text);
+
+// The stored product: empty or unknown codes fall back to the default, which must then be
+// written back. A known code keeps its letter case.
+struct StoredProduct {
+  std::string code;
+  bool write_default = false;
+};
+StoredProduct ReadStoredProduct(std::string_view stored);
 
 }  // namespace quotes

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "quotes/catalogue.h"
+#include "text/ascii_case.h"
 
 namespace quotes {
 namespace {
@@ -27,7 +28,7 @@ std::vector<std::string_view> SplitAll(std::string_view text, std::string_view s
   }
 }
 
-bool SameCode(std::string_view a, std::string_view b) { return ToLowerAscii(a) == ToLowerAscii(b); }
+bool SameCode(std::string_view a, std::string_view b) { return text::EqualsIgnoreAsciiCase(a, b); }
 
 std::string ComposeTooltip(std::string_view display_name, std::string_view buy,
                            std::string_view sell) {

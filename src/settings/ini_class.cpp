@@ -5,29 +5,23 @@
 
 #include "settings/profile_file.h"
 
-namespace IniClass {  // NOLINT(readability-identifier-naming): the module keeps its own name
 namespace {
 
 constexpr std::size_t kBufferSize = 1024;
 
-std::string& IniFileName() {
-  static auto* const file_name = new std::string();
-  return *file_name;
-}
-
 }  // namespace
 
-void SetIniFile(const std::string& file_name) {
-  IniFileName() = file_name;
+void IniClass::SetIniFile(const std::string& file_name) {
+  ini_file_name_ = file_name;
   // What a killed write left behind goes once it is surely no one's work in progress.
   if (!file_name.empty()) profile::RemoveStaleTemporaries(file_name, std::chrono::minutes(1));
 }
 
-std::string GetIniString(const std::string& section, const std::string& key) {
+std::string IniClass::GetIniString(const std::string& section, const std::string& key) const {
   // The reader fills a buffer of spaces: the value, its terminating NUL, then untouched filler.
   // Trimming spaces and then dropping NULs keeps spaces that end the value itself (a quoted
   // "50 " stays "50 ") while the filler goes.
-  const std::string value = profile::ReadString(IniFileName(), section, key, kBufferSize);
+  const std::string value = profile::ReadString(ini_file_name_, section, key, kBufferSize);
   std::string buffer(kBufferSize, ' ');
   std::copy(value.begin(), value.end(), buffer.begin());
   buffer[value.size()] = '\0';
@@ -40,10 +34,9 @@ std::string GetIniString(const std::string& section, const std::string& key) {
   return result;
 }
 
-void WriteIniString(const std::string& section, const std::string& key, const std::string& value) {
+void IniClass::WriteIniString(const std::string& section, const std::string& key,
+                              const std::string& value) const {
   // An empty path would name no file at all; nothing is written before the path is known.
-  if (IniFileName().empty()) return;
-  profile::WriteString(IniFileName(), section, key, value);
+  if (ini_file_name_.empty()) return;
+  profile::WriteString(ini_file_name_, section, key, value);
 }
-
-}  // namespace IniClass

@@ -6,17 +6,23 @@
 
 #include <string>
 
-namespace IniClass {  // NOLINT(readability-identifier-naming): the module keeps its own name
+// One settings file, owned by whoever holds the object (the panel holds one), so no path is
+// shared between unrelated users of the module.
+class IniClass {
+ public:
+  // Sets the full path of the settings file (`IniFileName`). Until it is set, reads give the
+  // empty text and writes go nowhere.
+  void SetIniFile(const std::string& file_name);
+  const std::string& IniFileName() const { return ini_file_name_; }
 
-// Sets the full path of the settings file (`IniFileName`). Until it is set, reads give the empty
-// text and writes go nowhere.
-void SetIniFile(const std::string& file_name);
+  // The value of `key` in `section`, at most 1023 bytes, without leading and trailing spaces and
+  // without NUL bytes; the empty text when the file, the section or the key is missing.
+  std::string GetIniString(const std::string& section, const std::string& key) const;
 
-// The value of `key` in `section`, at most 1023 bytes, without leading and trailing spaces and
-// without NUL bytes; the empty text when the file, the section or the key is missing.
-std::string GetIniString(const std::string& section, const std::string& key);
+  // Stores `value` under `key` in `section`, creating the file and the section when needed.
+  void WriteIniString(const std::string& section, const std::string& key,
+                      const std::string& value) const;
 
-// Stores `value` under `key` in `section`, creating the file and the section when needed.
-void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
-
-}  // namespace IniClass
+ private:
+  std::string ini_file_name_;
+};

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "text/ascii_case.h"
+
 namespace profile {
 namespace {
 
@@ -46,16 +48,6 @@ std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 // Splits at CRLF, LF and CR. A UTF-8 byte-order mark before the first line is not part of it.
@@ -136,7 +128,7 @@ Location Locate(std::string_view content, const std::vector<Line>& lines, std::s
     const std::string_view text = TextOf(content, lines[i]);
     const ParsedLine parsed = ParseLine(text);
     if (found.section == Location::kNone) {
-      if (parsed.kind == LineKind::kSection && EqualsIgnoringCase(parsed.name, section)) {
+      if (parsed.kind == LineKind::kSection && text::EqualsIgnoreAsciiCase(parsed.name, section)) {
         found.section = i;
         found.last_filled = i;
       }
@@ -144,7 +136,8 @@ Location Locate(std::string_view content, const std::vector<Line>& lines, std::s
     }
     if (parsed.kind == LineKind::kSection) break;
     if (!TrimBlanks(text).empty()) found.last_filled = i;
-    if (parsed.kind == LineKind::kKey && !key.empty() && EqualsIgnoringCase(parsed.name, key)) {
+    if (parsed.kind == LineKind::kKey && !key.empty() &&
+        text::EqualsIgnoreAsciiCase(parsed.name, key)) {
       found.key = i;
       found.key_name = parsed.name;
       found.raw_value = parsed.value;

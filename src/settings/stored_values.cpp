@@ -5,13 +5,14 @@
 #include <cmath>
 #include <system_error>
 
-#include "quotes/catalogue.h"
+#include "text/ascii_case.h"
 
 namespace settings {
 namespace {
 
-// A whole-text decimal number; an optional leading sign is allowed, as stored positions
-// may be negative on a screen to the left of the primary one.
+// A whole-text decimal number with an optional leading sign. The sign is read so that a
+// negative position is recognised as a number and then refused by the caller: stored
+// positions must be positive.
 std::optional<double> ParseNumber(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
@@ -41,13 +42,6 @@ std::string SettingsFilePath(std::string_view program_dir) {
   return path;
 }
 
-StoredProduct ReadStoredProduct(std::string_view stored) {
-  if (stored.empty() || !quotes::IsKnownProductCode(stored)) {
-    return {std::string(quotes::kDefaultProductCode), true};
-  }
-  return {std::string(stored), false};
-}
-
 std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::string_view top) {
   const auto l = PositiveIntegerPart(left);
   const auto t = PositiveIntegerPart(top);
@@ -65,7 +59,7 @@ int ReadStoredTransparent(std::string_view stored) {
 }
 
 std::string LockArgument(std::string_view stored) {
-  const std::string lower = quotes::ToLowerAscii(stored);
+  const std::string lower = text::AsciiLower(stored);
   if (lower == "lock" || lower == "unlock") return std::string(stored);
   return "UnLock";
 }

@@ -16,18 +16,10 @@ inline constexpr std::string_view kSettingsFileName = "System.ini";
 // (the file-system root) takes the name directly.
 std::string SettingsFilePath(std::string_view program_dir);
 
-// The stored product: empty or unknown codes fall back to the default, which must then be
-// written back. A known code keeps its letter case.
-struct StoredProduct {
-  std::string code;
-  bool write_default = false;
-};
-StoredProduct ReadStoredProduct(std::string_view stored);
-
-// Twips of the stored window position, only when both texts are numbers whose integer
-// parts (rounded down) are positive and within what a window system can place.
 // The largest window coordinate X11 can hold, 32767 pixels, in twips.
 inline constexpr int kMaxPositionTwips = 32767 * 15;
+// Twips of the stored window position, only when both texts are numbers whose integer
+// parts (rounded down) are positive and within what a window system can place.
 struct TwipsPosition {
   int left = 0;
   int top = 0;

@@ -19,5 +19,5 @@ struct Environment {
   std::function<void()> end_program;
 };
 
-// The environment of the installed program.
-Environment RealEnvironment();
+// The environment of the installed program, talking to the quote server at `server_host`.
+Environment RealEnvironment(const std::string& server_host);

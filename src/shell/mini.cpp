@@ -16,29 +16,22 @@
 #include <utility>
 
 #include "net/endpoints.h"
-#include "net/open_url.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
-#include "settings/ini_class.h"
 #include "settings/stored_values.h"
 #include "shell/control.h"
 #include "shell/layout.h"
 #include "shell/main_menu.h"
+#include "shell/open_url.h"
 #include "shell/skin.h"
 #include "shell/tray.h"
 #include "shell/twips.h"
+#include "text/ascii_case.h"
 
 namespace {
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-const std::string kSection(settings::kSection);
-
-std::string Read(const char* key) { return IniClass::GetIniString(kSection, key); }
-void Write(const char* key, const std::string& value) {
-  IniClass::WriteIniString(kSection, key, value);
 }
 
 QTimer* MakeTimer(QObject* parent, const char* name, int interval_ms) {
@@ -186,9 +179,9 @@ void Mini::SetLabelColor(shell::Control* label, const QColor& color) {
 }
 
 void Mini::Load() {
-  IniClass::SetIniFile(settings::SettingsFilePath(environment_.program_dir.toStdString()));
+  ini_.SetIniFile(settings::SettingsFilePath(environment_.program_dir.toStdString()));
 
-  const settings::StoredProduct product = settings::ReadStoredProduct(Read("PriceType"));
+  const quotes::StoredProduct product = quotes::ReadStoredProduct(Read("PriceType"));
   if (product.write_default) Write("PriceType", product.code);
   price_type_value_ = QString::fromStdString(product.code);
 
@@ -224,7 +217,7 @@ void Mini::Load() {
 }
 
 void Mini::Install() {
-  const std::string selected = quotes::ToLowerAscii(price_type_value_.toStdString());
+  const std::string selected = text::AsciiLower(price_type_value_.toStdString());
   for (const quotes::Product& product : quotes::kCatalogue) {
     if (selected != product.code) MenuItem(product.menu_item)->setChecked(false);
   }
@@ -250,6 +243,14 @@ void Mini::Install() {
   }
   Control("Price")->setText(Text(shell::kPriceLoadingText));
   Control("News")->setText(Text(news::kNewsLoadingText));
+}
+
+std::string Mini::Read(const char* key) const {
+  return ini_.GetIniString(std::string(settings::kSection), key);
+}
+
+void Mini::Write(const char* key, const std::string& value) const {
+  ini_.WriteIniString(std::string(settings::kSection), key, value);
 }
 
 void Mini::SavePosition() {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string_view>
 
+#include "settings/ini_class.h"
 #include "shell/environment.h"
 
 class Main;
@@ -80,6 +81,9 @@ class Mini : public QWidget {
   int TopTwips() const;
   void MoveToTwips(int left, int top);
 
+  // The settings file the panel reads and writes.
+  const IniClass& Ini() const { return ini_; }
+
   // The system's button-text colour, the labels' normal colour.
   QColor ButtonTextColor() const;
 
@@ -94,8 +98,12 @@ class Mini : public QWidget {
   void ConnectShortcuts();
   void ShowTrend(int trend);
   void SetLabelColor(shell::Control* label, const QColor& color);
+  // A key of the settings file's one section.
+  std::string Read(const char* key) const;
+  void Write(const char* key, const std::string& value) const;
 
   Environment environment_;
+  IniClass ini_;
   std::array<shell::Control*, 17> controls_{};
   QTimer* count_timer_ = nullptr;
   QTimer* news_timer_ = nullptr;

@@ -4,14 +4,13 @@
 #include <QStandardPaths>
 #include <cstdio>
 
-#include "net/endpoints.h"
-#include "net/open_url.h"
 #include "shell/environment.h"
+#include "shell/open_url.h"
 
-Environment RealEnvironment() {
+Environment RealEnvironment(const std::string& server_host) {
   Environment environment;
   environment.program_dir = QCoreApplication::applicationDirPath();
-  environment.server_host = endpoints::DefaultServerHost();
+  environment.server_host = server_host;
   environment.autostart_dir =
       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
       QStringLiteral("/autostart");

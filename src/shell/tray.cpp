@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <utility>
 
-#include "shell/tray_tip.h"
+#include "text/tray_tip.h"
 
 namespace Tray {
 namespace {

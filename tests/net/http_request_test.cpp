@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "local_server.h"
-#include "server/gbk.h"
+#include "tests/support/local_server.h"
+#include "text/gbk.h"
 
 namespace lumetta_test {
 namespace {
@@ -222,7 +222,7 @@ TEST_F(HttpRequestTest, RedirectsAreFollowedAndTheFinalStatusCounts) {
 
 TEST_F(HttpRequestTest, GbkChineseComesBackUnchanged) {
   const std::string text = "  黄金,512.30,513.10\r\n白银 下跌 \r\n\t";
-  server_.Script("/gbk", Reply(200, lumetta_server::Utf8ToGbk(text)));
+  server_.Script("/gbk", Reply(200, text::Utf8ToGbk(text)));
   EXPECT_EQ(GetAs("/gbk", "gb2312"), text);
   EXPECT_EQ(GetAs("/gbk", "GB2312"), text);
   // Any other name, Big5 too, decodes as GB2312 would; real Big5 decoding would garble this.

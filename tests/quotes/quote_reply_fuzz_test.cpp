@@ -9,6 +9,7 @@
 
 #include "quotes/catalogue.h"
 #include "quotes/quote_reply.h"
+#include "text/ascii_case.h"
 
 namespace quotes {
 namespace {
@@ -70,7 +71,8 @@ void CheckInvariants(std::string_view reply, std::string_view selected,
   EXPECT_EQ(update->trend.has_value(), update->tooltip.has_value());
   // The record starts with the product's code in some letter case, then "|".
   ASSERT_GT(update->record.size(), selected.size());
-  EXPECT_EQ(ToLowerAscii(update->record.substr(0, selected.size())), ToLowerAscii(selected));
+  EXPECT_EQ(text::AsciiLower(update->record.substr(0, selected.size())),
+            text::AsciiLower(selected));
   EXPECT_EQ(update->record[selected.size()], '|');
   // The caption shows the recorded prices.
   const std::string rest = update->record.substr(selected.size() + 1);

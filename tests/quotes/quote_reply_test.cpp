@@ -8,6 +8,7 @@
 #include <string>
 
 #include "quotes/catalogue.h"
+#include "text/ascii_case.h"
 
 namespace quotes {
 
@@ -24,7 +25,7 @@ void PrintTo(const QuoteUpdate& u, std::ostream* os) {
 namespace {
 
 std::string NameOf(std::string_view code) {
-  const Product* product = FindProduct(ToLowerAscii(code));
+  const Product* product = FindProduct(text::AsciiLower(code));
   return product == nullptr ? std::string() : std::string(product->display_name);
 }
 

@@ -7,35 +7,34 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace std::string_literals;
-using settings_test::ReadBytes;
-using settings_test::TempFolder;
-using settings_test::WriteBytes;
+using test_support::ReadBytes;
+using test_support::TempFolder;
+using test_support::WriteBytes;
 
 class IniClassTest : public testing::Test {
  protected:
-  void TearDown() override { IniClass::SetIniFile(""); }
-
   TempFolder folder_;
+  IniClass ini_;
   const std::string path_ = folder_.File("System.ini");
 };
 
 TEST_F(IniClassTest, FirstRunAndExitWriteKeysInTheirFirstWrittenOrder) {
-  IniClass::SetIniFile(path_);
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "");
-  IniClass::WriteIniString("System", "PriceType", "icbcrmbgold");
-  IniClass::WriteIniString("System", "RefreshTime", "5");
-  IniClass::WriteIniString("System", "Transparent", "50");
-  IniClass::WriteIniString("System", "LockState", "UnLock");
-  IniClass::WriteIniString("System", "Transparent", "50");
-  IniClass::WriteIniString("System", "AutoRun", "False");
-  IniClass::WriteIniString("System", "Left", "7200");
-  IniClass::WriteIniString("System", "Top", "3000");
-  IniClass::WriteIniString("System", "PriceType", "au9999");
+  ini_.SetIniFile(path_);
+  EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "");
+  ini_.WriteIniString("System", "PriceType", "icbcrmbgold");
+  ini_.WriteIniString("System", "RefreshTime", "5");
+  ini_.WriteIniString("System", "Transparent", "50");
+  ini_.WriteIniString("System", "LockState", "UnLock");
+  ini_.WriteIniString("System", "Transparent", "50");
+  ini_.WriteIniString("System", "AutoRun", "False");
+  ini_.WriteIniString("System", "Left", "7200");
+  ini_.WriteIniString("System", "Top", "3000");
+  ini_.WriteIniString("System", "PriceType", "au9999");
   EXPECT_EQ(ReadBytes(path_),
             "[System]\r\n"
             "PriceType=au9999\r\n"
@@ -45,7 +44,7 @@ TEST_F(IniClassTest, FirstRunAndExitWriteKeysInTheirFirstWrittenOrder) {
             "AutoRun=False\r\n"
             "Left=7200\r\n"
             "Top=3000\r\n");
-  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "7200");
+  EXPECT_EQ(ini_.GetIniString("System", "Left"), "7200");
 }
 
 TEST_F(IniClassTest, ReadsTrimSpacesAndDropNuls) {
@@ -59,16 +58,16 @@ TEST_F(IniClassTest, ReadsTrimSpacesAndDropNuls) {
              "Nul=a\0b\r\n"
              "Long="s +
                  long_value + "\r\n");
-  IniClass::SetIniFile(path_);
-  EXPECT_EQ(IniClass::GetIniString("System", "Transparent"), "50");
+  ini_.SetIniFile(path_);
+  EXPECT_EQ(ini_.GetIniString("System", "Transparent"), "50");
   // Spaces at the end of the value itself stand before the terminating NUL and stay.
-  EXPECT_EQ(IniClass::GetIniString("System", "Padded"), "60  ");
-  EXPECT_EQ(IniClass::GetIniString("System", "Blank"), "");
-  EXPECT_EQ(IniClass::GetIniString("System", "Empty"), "");
-  EXPECT_EQ(IniClass::GetIniString("System", "Missing"), "");
-  EXPECT_EQ(IniClass::GetIniString("Other", "Transparent"), "");
-  EXPECT_EQ(IniClass::GetIniString("System", "Nul"), "ab");
-  EXPECT_EQ(IniClass::GetIniString("System", "Long"), long_value.substr(0, 1023));
+  EXPECT_EQ(ini_.GetIniString("System", "Padded"), "60  ");
+  EXPECT_EQ(ini_.GetIniString("System", "Blank"), "");
+  EXPECT_EQ(ini_.GetIniString("System", "Empty"), "");
+  EXPECT_EQ(ini_.GetIniString("System", "Missing"), "");
+  EXPECT_EQ(ini_.GetIniString("Other", "Transparent"), "");
+  EXPECT_EQ(ini_.GetIniString("System", "Nul"), "ab");
+  EXPECT_EQ(ini_.GetIniString("System", "Long"), long_value.substr(0, 1023));
 }
 
 TEST_F(IniClassTest, WritesKeepTheFilesOwnSpellingAndOtherLines) {
@@ -80,10 +79,10 @@ TEST_F(IniClassTest, WritesKeepTheFilesOwnSpellingAndOtherLines) {
       "pricetype = 'gold'\n"
       "\n";
   WriteBytes(path_, other_program);
-  IniClass::SetIniFile(path_);
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "gold");
-  IniClass::WriteIniString("System", "PriceType", "rmb");
-  IniClass::WriteIniString("System", "AutoRun", "True");
+  ini_.SetIniFile(path_);
+  EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "gold");
+  ini_.WriteIniString("System", "PriceType", "rmb");
+  ini_.WriteIniString("System", "AutoRun", "True");
   EXPECT_EQ(ReadBytes(path_),
             "; LF file from another editor\n"
             "[Other]\n"
@@ -95,13 +94,13 @@ TEST_F(IniClassTest, WritesKeepTheFilesOwnSpellingAndOtherLines) {
 }
 
 TEST_F(IniClassTest, FailedOrImpossibleWritesAreIgnored) {
-  IniClass::SetIniFile(folder_.File("missing/System.ini"));
-  IniClass::WriteIniString("System", "PriceType", "rmb");
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "");
+  ini_.SetIniFile(folder_.File("missing/System.ini"));
+  ini_.WriteIniString("System", "PriceType", "rmb");
+  EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "");
 
   WriteBytes(path_, "[System]\r\nTop=1\r\n");
-  IniClass::SetIniFile(path_);
-  IniClass::WriteIniString("System", "Top", "2\r\nLeft=3");
+  ini_.SetIniFile(path_);
+  ini_.WriteIniString("System", "Top", "2\r\nLeft=3");
   EXPECT_EQ(ReadBytes(path_), "[System]\r\nTop=1\r\n");
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"System.ini"});
 }
@@ -111,9 +110,9 @@ TEST_F(IniClassTest, NothingIsReadOrWrittenBeforeThePathIsSet) {
   WriteBytes(path_, "[System]\r\nPriceType=rmb\r\n");
   const std::string old_directory = std::filesystem::current_path();
   ASSERT_EQ(::chdir(folder_.path().c_str()), 0);
-  IniClass::SetIniFile("");
-  const std::string read = IniClass::GetIniString("System", "PriceType");
-  IniClass::WriteIniString("System", "Left", "7200");
+  ini_.SetIniFile("");
+  const std::string read = ini_.GetIniString("System", "PriceType");
+  ini_.WriteIniString("System", "Left", "7200");
   ASSERT_EQ(::chdir(old_directory.c_str()), 0);
 
   EXPECT_EQ(read, "");
@@ -131,12 +130,12 @@ TEST_F(IniClassTest, SettingTheFileClearsWhatKilledWritesLeftBehind) {
   fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
   fs::last_write_time(other, fs::file_time_type::clock::now() - std::chrono::minutes(5));
 
-  IniClass::SetIniFile(path_);
+  ini_.SetIniFile(path_);
   EXPECT_FALSE(fs::exists(stale));
   // Another copy may be writing this one right now; and other files are not ours.
   EXPECT_TRUE(fs::exists(fresh));
   EXPECT_TRUE(fs::exists(other));
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "rmb");
+  EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "rmb");
 }
 
 }  // namespace

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "settings/profile_file.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
-using settings_test::ReadBytes;
-using settings_test::TempFolder;
-using settings_test::WriteBytes;
+using test_support::ReadBytes;
+using test_support::TempFolder;
+using test_support::WriteBytes;
 
 struct stat StatOf(const std::string& path) {
   struct stat result {};

@@ -10,7 +10,7 @@
 #include "shell/main_menu.h"
 #include "shell/skin.h"
 #include "shell/tray.h"
-#include "tests/widget/widget_fixture.h"
+#include "tests/shell/widget_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "settings/ini_class.h"
 #include "shell/control.h"
 #include "shell/tray.h"
-#include "tests/widget/widget_fixture.h"
+#include "tests/shell/widget_fixture.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
   // The gold line is missing at first: the loading state stays, flat and plain.
   Reply(kPrice, "rmb,270.70,271.20\r\n");
   mini.MenuItem("Menu_ICBC_USD_SILVER")->trigger();
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "icbcusdsilver");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "icbcusdsilver");
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcusdsilver"));
   EXPECT_EQ(VisibleShortcut(), "ICBCImage");
   EXPECT_EQ(mini.Control("PriceType")->text(), QStringLiteral("＄纸白银"));
@@ -224,11 +224,11 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
 
 TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   Mini& mini = StartWith("[System]\r\nPriceType=ICBCRMBGOLD\r\n", "icbcrmbgold,1,2\r\n");
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "icbcrmbgold");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "icbcrmbgold");
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcrmbgold"));
 
   mini.PriceChange(QStringLiteral("Ccb AU9995"));  // not a code: a space
-  EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "ccb au9995");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "ccb au9995");
 
   mini.PriceChange(QStringLiteral("AuGold"));
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("augold"));
@@ -279,7 +279,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
     mini.MenuItem(item)->trigger();
     EXPECT_EQ(mini.PriceTimer()->interval(), interval) << item;
     EXPECT_TRUE(mini.PriceTimer()->isActive());
-    EXPECT_EQ(IniClass::GetIniString("System", "RefreshTime"), seconds);
+    EXPECT_EQ(mini_->Ini().GetIniString("System", "RefreshTime"), seconds);
     EXPECT_EQ(mini.RefreshTimeValue(), QString::fromLatin1(seconds));
     int marks = 0;
     for (const char* speed : {"Menu_Speed_Quick", "Menu_Speed_Normal", "Menu_Speed_Slow"}) {
@@ -294,7 +294,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
     WriteIni(std::string("[System]\r\nRefreshTime=") + stored + "\r\n");
     StartMini(Server().host());
     EXPECT_EQ(mini_->PriceTimer()->interval(), 5000) << stored;
-    EXPECT_EQ(IniClass::GetIniString("System", "RefreshTime"), "5") << stored;
+    EXPECT_EQ(mini_->Ini().GetIniString("System", "RefreshTime"), "5") << stored;
   }
 }
 

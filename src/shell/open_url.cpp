@@ -1,4 +1,4 @@
-#include "net/open_url.h"
+#include "shell/open_url.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "local_server.h"
+#include "tests/support/local_server.h"
 
 extern char** environ;
 

@@ -1,23 +1,20 @@
-#include "net/ascii_case.h"
+#include "text/ascii_case.h"
 
 #include <algorithm>
 
-namespace Code {
-namespace {
+namespace text {
 
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string AsciiLower(std::string_view text) {
   std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), LowerChar);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return AsciiLower(c); });
   return lower;
 }
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerChar(x) == LowerChar(y);
+           return AsciiLower(x) == AsciiLower(y);
          });
 }
 
@@ -26,4 +23,4 @@ bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix) {
          EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
-}  // namespace Code
+}  // namespace text

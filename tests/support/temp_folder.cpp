@@ -1,4 +1,4 @@
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,7 +9,7 @@
 #include <sstream>
 #include <utility>
 
-namespace settings_test {
+namespace test_support {
 
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "lumetta-settings-XXXXXX");
@@ -46,4 +46,4 @@ void WriteBytes(const std::string& path, const std::string& content) {
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
-}  // namespace settings_test
+}  // namespace test_support

@@ -7,7 +7,7 @@
 #include "settings/ini_class.h"
 #include "shell/control.h"
 #include "shell/tray.h"
-#include "tests/widget/widget_fixture.h"
+#include "tests/shell/widget_fixture.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST_F(StartupTest, StoredProductIsKeptOrReplaced) {
     WriteIni(std::string("[System]\r\nPriceType=") + stored + "\r\n");
     StartMini();
     EXPECT_EQ(mini_->PriceTypeValue(), QStringLiteral("icbcrmbgold")) << stored;
-    EXPECT_EQ(IniClass::GetIniString("System", "PriceType"), "icbcrmbgold") << stored;
+    EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "icbcrmbgold") << stored;
   }
 }
 
@@ -97,7 +97,7 @@ TEST_F(StartupTest, StoredOpacityMustBeOneOfTheSevenTexts) {
            {"055", 50}, {"55", 50}, {"050", 50}, {"", 50}, {"80", 80}, {"20", 20}}) {
     WriteIni("[System]\r\nTransparent=" + stored + "\r\n");
     EXPECT_EQ(StartMini().TransparentValue(), expected) << stored;
-    EXPECT_EQ(IniClass::GetIniString("System", "Transparent"), std::to_string(expected));
+    EXPECT_EQ(mini_->Ini().GetIniString("System", "Transparent"), std::to_string(expected));
   }
 }
 
@@ -108,14 +108,14 @@ TEST_F(StartupTest, ExitSavesThePositionAndRemovesTheIcon) {
   mini.MenuItem("Menu_Exit")->trigger();
   EXPECT_EQ(program_ends_, 1);
   EXPECT_FALSE(Tray::HasIcon());
-  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "1234");
-  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "2000");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "1234");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Top"), "2000");
 
   // A moved panel saves where it stands now.
   mini.move(300, 200);
   mini.ExitSystem();
-  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "4500");
-  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "3000");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "4500");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Top"), "3000");
   // And the next start puts it back there.
   StartMini();
   EXPECT_EQ(mini_->pos(), QPoint(300, 200));
@@ -126,16 +126,24 @@ TEST_F(StartupTest, ACloseRequestSavesThePositionLikeExit) {
   mini.move(400, 300);
   mini.close();
   EXPECT_EQ(program_ends_, 1);
-  EXPECT_EQ(IniClass::GetIniString("System", "Left"), "6000");
-  EXPECT_EQ(IniClass::GetIniString("System", "Top"), "4500");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "6000");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Top"), "4500");
   EXPECT_FALSE(Tray::HasIcon());
 }
 
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {
+  // Run from another empty folder: a write under a relative name would land there.
+  QTemporaryDir working;
+  ASSERT_TRUE(working.isValid());
+  const QString old_directory = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(working.path()));
   Mini& mini = MakeMini();
   mini.ExitSystem();
+  ASSERT_TRUE(QDir::setCurrent(old_directory));
   EXPECT_EQ(program_ends_, 1);
-  EXPECT_TRUE(QDir(folder_.path()).entryList(QDir::Files).isEmpty());
+  const auto all_files = QDir::Files | QDir::Hidden | QDir::System;
+  EXPECT_TRUE(QDir(folder_.path()).entryList(all_files).isEmpty());
+  EXPECT_TRUE(QDir(working.path()).entryList(all_files).isEmpty());
 }
 
 TEST_F(StartupTest, AnUnwritableSettingsFileStillStarts) {

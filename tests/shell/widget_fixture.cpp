@@ -1,22 +1,16 @@
-#include "tests/widget/widget_fixture.h"
+#include "tests/shell/widget_fixture.h"
 
 #include <QFile>
 
-#include "server/gbk.h"
-#include "settings/ini_class.h"
 #include "shell/tray.h"
+#include "text/gbk.h"
 
-void WidgetTest::SetUp() {
-  ASSERT_TRUE(folder_.isValid());
-  // The settings module is process-wide: forget the previous test's file.
-  IniClass::SetIniFile("");
-}
+void WidgetTest::SetUp() { ASSERT_TRUE(folder_.isValid()); }
 
 void WidgetTest::TearDown() {
   mini_.reset();
   if (server_) server_->Stop();
   Tray::DeleteTrayIcon();
-  IniClass::SetIniFile("");
 }
 
 Mini& WidgetTest::MakeMini(const std::string& server_host) {
@@ -52,7 +46,7 @@ lumetta_server::QuoteServer& WidgetTest::Server() {
 
 void WidgetTest::Reply(const std::string& path, const std::string& utf8_body) {
   lumetta_server::ScriptedReply reply;
-  reply.body = lumetta_server::Utf8ToGbk(utf8_body);
+  reply.body = text::Utf8ToGbk(utf8_body);
   Server().Script(path, reply);
 }
 

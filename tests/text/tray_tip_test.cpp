@@ -1,4 +1,6 @@
-#include "shell/tray_tip.h"
+#include "text/tray_tip.h"
+
+#include "text/gbk.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +19,35 @@ std::string Repeat(std::string_view unit, int times) {
 }
 
 TEST(GbkConversionTest, KnownBytesBothWays) {
-  EXPECT_EQ(Utf8ToGbk("中文"), "\xD6\xD0\xCE\xC4");
-  EXPECT_EQ(Utf8ToGbk("Lumetta v1.0\r\n"), "Lumetta v1.0\r\n");
-  EXPECT_EQ(Utf8ToGbk("€"), "\x80");  // code page 936 keeps the euro in one byte
-  EXPECT_EQ(Utf8ToGbk("Ω"), "\xA6\xB8");
-  EXPECT_EQ(GbkToUtf8("\xD6\xD0\xCE\xC4"), "中文");
-  EXPECT_EQ(GbkToUtf8("\x80"), "€");
-  EXPECT_EQ(Utf8ToGbk(""), "");
-  EXPECT_EQ(GbkToUtf8(""), "");
+  EXPECT_EQ(text::Utf8ToGbk("中文"), "\xD6\xD0\xCE\xC4");
+  EXPECT_EQ(text::Utf8ToGbk("Lumetta v1.0\r\n"), "Lumetta v1.0\r\n");
+  EXPECT_EQ(text::Utf8ToGbk("€"), "\x80");  // code page 936 keeps the euro in one byte
+  EXPECT_EQ(text::Utf8ToGbk("Ω"), "\xA6\xB8");
+  EXPECT_EQ(text::GbkToUtf8("\xD6\xD0\xCE\xC4"), "中文");
+  EXPECT_EQ(text::GbkToUtf8("\x80"), "€");
+  EXPECT_EQ(text::Utf8ToGbk(""), "");
+  EXPECT_EQ(text::GbkToUtf8(""), "");
 
   // Characters outside GBK are one '?' each, whatever their UTF-8 length.
-  EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
-  EXPECT_EQ(Utf8ToGbk("ก中"), "?\xD6\xD0");
+  EXPECT_EQ(text::Utf8ToGbk("a😀b"), "a?b");
+  EXPECT_EQ(text::Utf8ToGbk("ก中"), "?\xD6\xD0");
   // Malformed UTF-8 gives one '?' per byte: stray continuation, overlong form, surrogate,
   // a lead byte cut off at the end.
-  EXPECT_EQ(Utf8ToGbk("\x80z"), "?z");
-  EXPECT_EQ(Utf8ToGbk("\xC0\xAF"), "??");
-  EXPECT_EQ(Utf8ToGbk("\xED\xA0\x80"), "???");
-  EXPECT_EQ(Utf8ToGbk("x\xE4\xB8"), "x??");
+  EXPECT_EQ(text::Utf8ToGbk("\x80z"), "?z");
+  EXPECT_EQ(text::Utf8ToGbk("\xC0\xAF"), "??");
+  EXPECT_EQ(text::Utf8ToGbk("\xED\xA0\x80"), "???");
+  EXPECT_EQ(text::Utf8ToGbk("x\xE4\xB8"), "x??");
   // Undecodable GBK bytes are '?' too.
-  EXPECT_EQ(GbkToUtf8("\xD6"), "?");
-  EXPECT_EQ(GbkToUtf8("\xFF"
-                      "a"),
+  EXPECT_EQ(text::GbkToUtf8("\xD6"), "?");
+  EXPECT_EQ(text::GbkToUtf8("\xFF"
+                            "a"),
             "?a");
 
   // The panel's texts survive the round trip unchanged.
   for (const char* text :
        {"正在加载报价...", "资讯加载失败.点击这里重新加载!", "Zentrova人民币黄金", "＄纸铂金",
         "￥纸白银", "买入价:270.50", "建设银行AU9999"}) {
-    EXPECT_EQ(GbkToUtf8(Utf8ToGbk(text)), text);
+    EXPECT_EQ(text::GbkToUtf8(text::Utf8ToGbk(text)), text);
   }
 }
 
@@ -83,8 +85,8 @@ TEST(TipTextTest, NulEndsTheTextAndLineBreaksStay) {
   const std::string shown = TipText(long_tip);
   EXPECT_LT(shown.size(), long_tip.size());
   EXPECT_EQ(long_tip.substr(0, shown.size()), shown);
-  EXPECT_LE(Utf8ToGbk(shown).size(), kTipLimitBytes);
-  EXPECT_GE(Utf8ToGbk(shown).size(), kTipLimitBytes - 1);
+  EXPECT_LE(text::Utf8ToGbk(shown).size(), kTipLimitBytes);
+  EXPECT_GE(text::Utf8ToGbk(shown).size(), kTipLimitBytes - 1);
 }
 
 TEST(TipTextPropertyTest, RandomTextsGiveTheLongestWholePrefix) {
@@ -98,8 +100,8 @@ TEST(TipTextPropertyTest, RandomTextsGiveTheLongestWholePrefix) {
     for (int n = count(rng); n > 0; --n) text += kUnits[unit(rng)];
     SCOPED_TRACE(testing::PrintToString(text));
     const std::string shown = TipText(text);
-    const std::string full = Utf8ToGbk(text.substr(0, text.find('\0')));
-    const std::string shown_gbk = Utf8ToGbk(shown);
+    const std::string full = text::Utf8ToGbk(text.substr(0, text.find('\0')));
+    const std::string shown_gbk = text::Utf8ToGbk(shown);
     EXPECT_LE(shown_gbk.size(), kTipLimitBytes);
     EXPECT_EQ(full.substr(0, shown_gbk.size()), shown_gbk);
     if (full.size() <= kTipLimitBytes) {

@@ -4,9 +4,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "net/open_url.h"
 #include "shell/control.h"
-#include "tests/widget/widget_fixture.h"
+#include "shell/open_url.h"
+#include "tests/shell/widget_fixture.h"
 
 namespace {
 

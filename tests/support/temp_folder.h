@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace settings_test {
+namespace test_support {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
@@ -26,4 +26,4 @@ class TempFolder {
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& content);
 
-}  // namespace settings_test
+}  // namespace test_support

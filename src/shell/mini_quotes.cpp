@@ -10,17 +10,14 @@
 #include "quotes/catalogue.h"
 #include "quotes/quote_reply.h"
 #include "quotes/refresh_time.h"
-#include "settings/ini_class.h"
-#include "settings/stored_values.h"
 #include "shell/control.h"
 #include "shell/layout.h"
 #include "shell/main_menu.h"
 #include "shell/mini.h"
 #include "shell/tray.h"
+#include "text/ascii_case.h"
 
 namespace {
-
-const std::string kSection(settings::kSection);
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -45,10 +42,10 @@ void Mini::ConnectQuoteMenu() {
 }
 
 void Mini::PriceChange(const QString& price_type_string) {
-  const std::string code = quotes::ToLowerAscii(Utf8(price_type_string));
+  const std::string code = text::AsciiLower(Utf8(price_type_string));
   price_type_value_ = QString::fromStdString(code);
   // Stored before the look-up, so whatever was asked for is what the next start reads.
-  IniClass::WriteIniString(kSection, "PriceType", code);
+  Write("PriceType", code);
 
   if (const quotes::Product* product = quotes::FindProduct(code)) {
     const std::pair<const char*, quotes::Shortcut> shortcuts[] = {
@@ -72,8 +69,7 @@ void Mini::PriceChange(const QString& price_type_string) {
 
 QString Mini::GetPriceType(const QString& price_type_string) const {
   if (price_type_string.isEmpty()) return {};
-  const quotes::Product* product =
-      quotes::FindProduct(quotes::ToLowerAscii(Utf8(price_type_string)));
+  const quotes::Product* product = quotes::FindProduct(text::AsciiLower(Utf8(price_type_string)));
   return product == nullptr ? QString() : Text(product->display_name);
 }
 
@@ -107,7 +103,7 @@ void Mini::ChangeRefreshTime(QString& refresh_time_string) {
   for (const quotes::RefreshChoice& each : quotes::kRefreshChoices) {
     MenuItem(each.menu_item)->setChecked(each.choice == choice);
   }
-  IniClass::WriteIniString(kSection, "RefreshTime", choice);
+  Write("RefreshTime", choice);
   refresh_time_value_ = refresh_time_string;
   // Only the interval changes; the next fetch comes from the timer.
   price_timer_->setInterval(quotes::RefreshIntervalMs(choice));

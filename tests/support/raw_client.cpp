@@ -1,4 +1,4 @@
-#include "raw_client.h"
+#include "tests/support/raw_client.h"
 
 namespace lumetta_test {
 namespace {

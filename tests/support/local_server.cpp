@@ -1,4 +1,4 @@
-#include "local_server.h"
+#include "tests/support/local_server.h"
 
 #include "net/http_request.h"
 

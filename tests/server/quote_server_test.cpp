@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "local_server.h"
 #include "net/endpoints.h"
 #include "net/http_request.h"
-#include "raw_client.h"
-#include "server/gbk.h"
+#include "tests/support/local_server.h"
+#include "tests/support/raw_client.h"
+#include "text/gbk.h"
 
 namespace lumetta_test {
 namespace {
@@ -243,8 +243,8 @@ TEST_F(QuoteServerTest, StopCutsAScriptedDelayShort) {
 }
 
 TEST(GbkTest, EncodesChineseAndMarksWhatItCannotHold) {
-  EXPECT_EQ(lumetta_server::Utf8ToGbk("黄金 1.5\r\n"), "\xBB\xC6\xBD\xF0 1.5\r\n");
-  EXPECT_EQ(lumetta_server::Utf8ToGbk("a😀b"), "a?b");
+  EXPECT_EQ(text::Utf8ToGbk("黄金 1.5\r\n"), "\xBB\xC6\xBD\xF0 1.5\r\n");
+  EXPECT_EQ(text::Utf8ToGbk("a😀b"), "a?b");
 }
 
 }  // namespace
