@@ -50,6 +50,10 @@ Main::Main(QWidget* parent) : QWidget(parent) {
       if (entry.kind == shell::MenuKind::kToggle || entry.kind == shell::MenuKind::kChoice) {
         action->setCheckable(true);
         action->setChecked(entry.checked);
+        // Qt flips a checkable item's mark before its handlers run. Connected first, this
+        // puts the mark back, so only the owning method sets it, from state.
+        QObject::connect(action, &QAction::triggered, action,
+                         [action](bool checked) { action->setChecked(!checked); });
       }
     }
     action->setObjectName(Text(entry.name));

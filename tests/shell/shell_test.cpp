@@ -6,11 +6,17 @@
 #include <QMenu>
 #include <QTest>
 
+#include <map>
+#include <optional>
+
+#include "quotes/catalogue.h"
+#include "quotes/refresh_time.h"
 #include "shell/control.h"
 #include "shell/main_menu.h"
 #include "shell/skin.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
+#include "text/ascii_case.h"
 
 namespace {
 
@@ -90,6 +96,82 @@ TEST_F(ShellTest, MenuTreeAsCreated) {
       "1 Menu_Exit 退出 . 0",
   };
   EXPECT_EQ(lines, expected);
+}
+
+// The catalogue against the menu a user sees: row order is the product menu's order, each
+// row's names follow from its caption, and a click on the item selects that row.
+TEST_F(ShellTest, CatalogueRowsMatchTheProductMenu) {
+  Mini& mini = StartMini();
+  std::vector<QAction*> items;
+  for (QAction* action : mini.MenuItem("Menu_PriceType")->menu()->actions()) {
+    if (!action->isSeparator()) items.push_back(action);
+  }
+  ASSERT_EQ(items.size(), quotes::kCatalogue.size());
+  const QString yuan = QStringLiteral("人民币");
+  const QString dollar = QStringLiteral("美元");
+  for (size_t i = 0; i < items.size(); ++i) {
+    const quotes::Product& row = quotes::kCatalogue[i];
+    const QString caption = items[i]->text();
+    SCOPED_TRACE(caption.toStdString());
+    EXPECT_EQ(items[i]->objectName().toStdString(), row.menu_item);
+    EXPECT_EQ(caption.toStdString(), row.display_name);
+    EXPECT_EQ(text::AsciiLower(row.menu_text), row.code);
+
+    // Paper products of a bank show currency, "纸" and the metal; the others their caption
+    // without the bank's name.
+    QString label = caption;
+    if (caption.contains(yuan) || caption.contains(dollar)) {
+      label = (caption.contains(yuan) ? QStringLiteral("￥纸") : QStringLiteral("＄纸")) +
+              caption.right(2);
+    } else if (caption.startsWith(QStringLiteral("建设银行"))) {
+      label = caption.mid(4);
+    }
+    EXPECT_EQ(label.toStdString(), row.short_label);
+
+    quotes::Shortcut shortcut = quotes::Shortcut::kOther;
+    if (caption.startsWith(QStringLiteral("工商银行"))) shortcut = quotes::Shortcut::kIcbc;
+    if (caption.startsWith(QStringLiteral("建设银行"))) shortcut = quotes::Shortcut::kCcb;
+    if (caption.startsWith(QStringLiteral("中国银行"))) shortcut = quotes::Shortcut::kBoc;
+    EXPECT_EQ(row.shortcut, shortcut);
+
+    items[i]->trigger();
+    EXPECT_EQ(mini.PriceTypeValue().toStdString(), row.code);
+    EXPECT_EQ(mini.Control("PriceType")->text().toStdString(), row.short_label);
+  }
+}
+
+// Every checkable item, clicked: only the owning method sets marks, from the panel's state.
+TEST_F(ShellTest, AClickNeverChangesAMarkByItself) {
+  Mini& mini = StartMini();
+  std::vector<QAction*> checkable;
+  for (QAction* action : mini.Menu()->MenuRoot()->findChildren<QAction*>()) {
+    if (action->isCheckable()) checkable.push_back(action);
+  }
+  ASSERT_EQ(checkable.size(), 29U);  // 17 products, 3 speeds, 7 opacities, lock, start at login
+
+  const auto marks_from_state = [&mini](const QAction* action) -> std::optional<bool> {
+    const std::string name = action->objectName().toStdString();
+    for (const quotes::Product& product : quotes::kCatalogue) {
+      if (product.menu_item == name) return mini.PriceTypeValue().toStdString() == product.code;
+    }
+    for (const quotes::RefreshChoice& choice : quotes::kRefreshChoices) {
+      if (choice.menu_item == name) return mini.RefreshTimeValue().toStdString() == choice.choice;
+    }
+    // Start-up clears every opacity mark; no opacity has been applied yet.
+    if (name.starts_with("Menu_Transparent_")) return false;
+    return std::nullopt;  // lock and start at login: no owner changes them yet
+  };
+
+  for (QAction* clicked : checkable) {
+    std::map<QAction*, bool> before;
+    for (QAction* action : checkable) before[action] = action->isChecked();
+    clicked->trigger();
+    for (QAction* action : checkable) {
+      const bool expected = marks_from_state(action).value_or(before[action]);
+      EXPECT_EQ(action->isChecked(), expected) << "after " << clicked->objectName().toStdString()
+                                               << ": " << action->objectName().toStdString();
+    }
+  }
 }
 
 TEST_F(ShellTest, PressesLandOnTheTopmostControl) {
