@@ -3,9 +3,13 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
+#include <cerrno>
+#include <csignal>
 
 #include "settings/ini_class.h"
 #include "shell/control.h"
+#include "shell/quit_signals.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
 
@@ -129,6 +133,31 @@ TEST_F(StartupTest, ACloseRequestSavesThePositionLikeExit) {
   EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "6000");
   EXPECT_EQ(mini_->Ini().GetIniString("System", "Top"), "4500");
   EXPECT_FALSE(Tray::HasIcon());
+}
+
+// Termination signals reach the event loop and save the place like exit; the handler leaves
+// errno as it found it, and the first handler installed stays the only one.
+TEST_F(StartupTest, TerminationSignalsSaveThePositionLikeExit) {
+  Mini& mini = StartMini();
+  mini.move(400, 300);
+  shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
+  int second_handler_calls = 0;
+  shell::OnQuitSignal(&mini, [&second_handler_calls] { ++second_handler_calls; });
+
+  errno = EDOM;
+  ASSERT_EQ(::raise(SIGTERM), 0);
+  EXPECT_EQ(errno, EDOM);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return program_ends_ == 1; }, 10000));
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "6000");
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Top"), "4500");
+  EXPECT_FALSE(Tray::HasIcon());
+
+  // Signals in a burst are all taken; none is lost and none blocks the sender.
+  mini.move(500, 400);
+  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) ASSERT_EQ(::raise(signal_number), 0);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return program_ends_ >= 2; }, 10000));
+  EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "7500");
+  EXPECT_EQ(second_handler_calls, 0);
 }
 
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {
