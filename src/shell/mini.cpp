@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
@@ -124,6 +126,15 @@ void Mini::CreateControls() {
   price_font.setPointSizeF(10.5);
   price_font.setBold(true);
   Control("Price")->setFont(price_font);
+  // The headline's line is sized for the design's face. A taller fallback face would clip
+  // the underline of the hover look, so the headline's face shrinks until a whole line fits.
+  shell::Control* news = Control("News");
+  QFont news_font = panel_font;
+  for (int pixels = QFontInfo(panel_font).pixelSize(); pixels > 8; --pixels) {
+    news_font.setPixelSize(pixels);
+    if (QFontMetrics(news_font).height() <= news->height()) break;
+  }
+  news->setFont(news_font);
   // Moves over the drag surface and the news line matter without a button held.
   Control("FormImage")->setMouseTracking(true);
   Control("News")->setMouseTracking(true);

@@ -1,8 +1,10 @@
 // The news ticker through the panel: loading, rotation, clicks and the hover look, against
 // scripted replies of the local quote server.
 
+#include <QImage>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "shell/control.h"
 #include "shell/open_url.h"
@@ -100,15 +102,20 @@ TEST_F(NewsTest, AFailedLoadCanBeRetriedByAClick) {
   mini.NewsTick();  // every tick tries again while nothing has loaded
   EXPECT_EQ(RequestCount(kNews), 2u);
 
-  Reply(kNews, "恢复|http://a/back\r\n");
+  // A retry that fails again ends on the failure text, not on the loading text.
   ClickNews();
   EXPECT_EQ(RequestCount(kNews), 3u);
+  EXPECT_EQ(Headline(), QStringLiteral("资讯加载失败.点击这里重新加载!"));
+
+  Reply(kNews, "恢复|http://a/back\r\n");
+  ClickNews();
+  EXPECT_EQ(RequestCount(kNews), 4u);
   EXPECT_EQ(Headline(), QStringLiteral("正在加载资讯..."));
   EXPECT_TRUE(opened_pages_.empty());
   EXPECT_FALSE(mini.NewsList().isEmpty());
   mini.NewsTick();
   EXPECT_EQ(Headline(), QStringLiteral("恢复"));
-  EXPECT_EQ(RequestCount(kNews), 3u);
+  EXPECT_EQ(RequestCount(kNews), 4u);
 }
 
 TEST_F(NewsTest, HoverLooksLikeALinkUntilThePointerMovesOnThePanel) {
@@ -120,6 +127,29 @@ TEST_F(NewsTest, HoverLooksLikeALinkUntilThePointerMovesOnThePanel) {
   QTest::mouseMove(mini.Control("FormImage"), QPoint(150, 25));
   EXPECT_EQ(news->palette().color(QPalette::WindowText), mini.ButtonTextColor());
   EXPECT_FALSE(news->font().underline());
+}
+
+// The underline has to show on screen, not just be set: the drawn label holds a red line
+// under the headline that spans most of the text's width.
+TEST_F(NewsTest, TheHoverUnderlineIsDrawnInsideTheLabel) {
+  Mini& mini = StartWithNews("金价走高今日收盘|http://a/1\r\n");
+  mini.NewsTick();
+  shell::Control* news = mini.Control("News");
+  QTest::mouseMove(news, QPoint(10, 5));
+  ASSERT_TRUE(news->font().underline());
+  const int text_width = news->fontMetrics().horizontalAdvance(news->text());
+  ASSERT_GT(text_width, 20);
+
+  const QImage image = news->grab().toImage();
+  const qreal ratio = image.devicePixelRatio();
+  const auto is_red = [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
+  int longest_red_row = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    int red = 0;
+    for (int x = 0; x < image.width(); ++x) red += is_red(image.pixelColor(x, y)) ? 1 : 0;
+    longest_red_row = std::max(longest_red_row, red);
+  }
+  EXPECT_GE(longest_red_row, static_cast<int>(text_width * ratio * 0.8));
 }
 
 TEST_F(NewsTest, ShortcutsAndTheAboutItemOpenTheirPages) {
