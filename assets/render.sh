@@ -33,6 +33,6 @@ for entry in \
 done
 
 # The window and tray icon set.
-for size in 16 22 24 48 64 128 256; do
+for size in 16 22 24 32 48 64 128 256; do
   render other_logo.svg "other_logo_$size.png" "$size" "$size"
 done
