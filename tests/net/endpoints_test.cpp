@@ -47,9 +47,10 @@ TEST(EndpointsTest, WebAddressesAreHttpOrHttpsWithAHost) {
   }
   for (const std::string address :
        {"", "http://", "https:///etc/passwd", "http://:80/", "http://user@/", "http://[]/",
-        "file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/", "/usr/bin/xterm",
-        "mailto:a@b.c", " http://example.com/", "http:example.com", "httpx://example.com",
-        "http://exa mple.com/", "http://example.com/\nrm", "http://example.com/\x7f"}) {
+        "file:///etc/passwd", "file://host/etc/passwd", "FILE://localhost/x", "javascript:alert(1)",
+        "ftp://example.com/", "/usr/bin/xterm", "mailto:a@b.c", " http://example.com/",
+        "http:example.com", "httpx://example.com", "http://exa mple.com/",
+        "http://example.com/\nrm", "http://example.com/\x7f"}) {
     EXPECT_FALSE(endpoints::IsWebAddress(address)) << address;
   }
 }

@@ -174,6 +174,11 @@ TEST_F(HttpRequestTest, GetDataIsAppendedUnchangedAndNeverAsABody) {
   server_.ClearLog();
   Send(Url("/q?r=5"), "GET", "", "", "", "");
   EXPECT_EQ(OnlyRequest().target, "/q?r=5");
+
+  // Spaces, in the address or in the data, go out as %20 instead of failing the request.
+  server_.ClearLog();
+  Send(Url("/a b?c=d e"), "GET", "f=g h", "", "", "");
+  EXPECT_EQ(OnlyRequest().target, "/a%20b?c=d%20e&f=g%20h");
 }
 
 TEST_F(HttpRequestTest, HeaderValuesWithLineBreaksAreLeftOut) {
@@ -190,6 +195,11 @@ TEST_F(HttpRequestTest, OnlyAFinalStatus200GivesTheBody) {
   server_.Script("/missing", Reply(404, "<html>not here</html>"));
   server_.Script("/broken", Reply(500, "<html>server error</html>"));
   server_.Script("/unchanged", Reply(304, ""));
+  // Other successes with a body are still not 200.
+  server_.Script("/created", Reply(201, "made"));
+  server_.Script("/partial", Reply(206, "part"));
+  EXPECT_EQ(WidgetGet(Url("/created")), "");
+  EXPECT_EQ(WidgetGet(Url("/partial")), "");
   EXPECT_EQ(WidgetGet(Url("/ok")), "fine");
   EXPECT_EQ(WidgetGet(Url("/missing")), "");
   EXPECT_EQ(WidgetGet(Url("/broken")), "");

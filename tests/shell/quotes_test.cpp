@@ -295,6 +295,9 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
     StartMini(Server().host());
     EXPECT_EQ(mini_->PriceTimer()->interval(), 5000) << stored;
     EXPECT_EQ(mini_->Ini().GetIniString("System", "RefreshTime"), "5") << stored;
+    // The panel's own idea of the speed is the normalised one too.
+    EXPECT_EQ(mini_->RefreshTimeValue(), QStringLiteral("5")) << stored;
+    EXPECT_TRUE(mini_->MenuItem("Menu_Speed_Normal")->isChecked()) << stored;
   }
 }
 

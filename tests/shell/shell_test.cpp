@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMenu>
 #include <QTest>
 
@@ -228,6 +229,12 @@ TEST_F(ShellTest, ControlsCarryTheirTipsCursorsAndPictures) {
   EXPECT_EQ(mini.Control("Price")->palette().color(QPalette::WindowText), mini.ButtonTextColor());
   EXPECT_EQ(mini.windowTitle(), QStringLiteral("Lumetta客户端"));
   EXPECT_FALSE(mini.windowIcon().isNull());
+  // Each size the window icon offers is drawn at that size, 32 px (the taskbar's) among them.
+  const QList<QSize> sizes = mini.windowIcon().availableSizes();
+  EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+  for (const QSize& size : sizes) {
+    EXPECT_EQ(QImage(QStringLiteral(":/other_logo_%1.png").arg(size.width())).size(), size);
+  }
 }
 
 TEST_F(ShellTest, TrayEventsShowTheWidgetOrOpenTheMenu) {

@@ -60,9 +60,9 @@ TEST(TipTextTest, CutsAt127BytesWithoutHalfCharacters) {
   // 64 Chinese characters are 128 bytes: the last does not fit.
   EXPECT_EQ(TipText(Repeat("金", 64)), Repeat("金", 63));
   // One ASCII character and 63 Chinese fill the field exactly.
-  EXPECT_EQ(TipText("a" + Repeat("金", 63)), "a" + Repeat("金", 63));
+  EXPECT_EQ(TipText(Repeat("a", 1) + Repeat("金", 63)), Repeat("a", 1) + Repeat("金", 63));
   // Two ASCII and 63 Chinese: the last one would be cut in half and is dropped.
-  EXPECT_EQ(TipText("ab" + Repeat("金", 63)), "ab" + Repeat("金", 62));
+  EXPECT_EQ(TipText(Repeat("ab", 1) + Repeat("金", 63)), Repeat("ab", 1) + Repeat("金", 62));
   // A character GBK lacks takes one byte as '?', so it can still fill the last byte.
   EXPECT_EQ(TipText(Repeat("y", 126) + "😀z"), Repeat("y", 126) + "?");
   EXPECT_EQ(TipText(Repeat("金", 63) + "😀"), Repeat("金", 63) + "?");
