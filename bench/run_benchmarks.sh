@@ -33,7 +33,8 @@ trap finish EXIT
 
 note() { printf '%s\n' "$*" >&2; }
 # shellcheck disable=SC1091
-. "$root/scripts/wait_for.sh"
+. "$root/scripts/common.sh"
+use_utf8_locale
 
 # --- build -------------------------------------------------------------------------------
 if [ ! -f "$build/build.ninja" ]; then

@@ -6,17 +6,31 @@
 set -euo pipefail
 
 # shellcheck disable=SC1091
-. "$(dirname "$0")/wait_for.sh"
+. "$(dirname "$0")/common.sh"
+use_utf8_locale
 
 start() {
-  local state=$1 number
-  for number in $(seq 90 140); do
-    [ -e "/tmp/.X${number}-lock" ] || [ -e "/tmp/.X11-unix/X${number}" ] || break
-  done
-  local display=":${number}"
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  local state=$1
+  # Xvfb picks a free display itself and writes its number to the given fd once it accepts
+  # connections. A number guessed from /tmp could belong to a server of another chroot that
+  # shares the abstract socket namespace.
+  local number_file
+  number_file=$(mktemp /tmp/lumetta-displayfd.XXXXXX)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   local xvfb=$!
-  wait_for 20 xdpyinfo -display "$display" || { echo "Xvfb did not start" >&2; exit 1; }
+  # The number is there once its line is complete; stop early if Xvfb ended instead.
+  number_written() { [ -s "$number_file" ] && [ -z "$(tail -c 1 "$number_file")" ]; }
+  number_or_ended() { number_written || process_gone "$xvfb"; }
+  wait_for 20 number_or_ended || true
+  local number=""
+  if number_written; then number=$(<"$number_file"); fi
+  rm -f "$number_file"
+  if ! [[ $number =~ ^[0-9]+$ ]]; then
+    kill "$xvfb" 2>/dev/null || true
+    echo "Xvfb did not start" >&2
+    exit 1
+  fi
+  local display=":${number}"
   DISPLAY=$display openbox >/dev/null 2>&1 &
   local wm=$!
   DISPLAY=$display xcompmgr >/dev/null 2>&1 &
@@ -36,8 +50,8 @@ stop() {
   [ -f "$state" ] || return 0
   # shellcheck disable=SC1090
   . "$state"
-  local pid
-  for pid in $DISPLAY_PIDS; do kill "$pid" 2>/dev/null || true; done
+  # shellcheck disable=SC2086
+  stop_processes $DISPLAY_PIDS
   rm -f "$state"
 }
 

@@ -1,30 +1,39 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs the widget with the bundled local quote server.
-# Without a display it starts a virtual one, saves a screenshot to build/screenshots/run.png
-# and keeps running until interrupted (Ctrl+C). It stops whatever it started.
+# Sets everything up, builds what it runs, and runs the widget with the bundled local quote
+# server. Without a display it starts a virtual one, saves a screenshot to
+# build/screenshots/run.png and keeps running until interrupted (Ctrl+C). It stops whatever it
+# started, and fails with a message when the panel does not show or the screenshot fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh build
+# shellcheck disable=SC1091
+. scripts/common.sh
+use_utf8_locale
+
+# Only the program and its server: the tests and benchmarks would make the first start slow.
+LUMETTA_TARGETS="Tessal lumetta-server" bash scripts/setup.sh build
 
 started=()
 display_state=""
 cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if ((${#started[@]} > 0)); then stop_processes "${started[@]}"; fi
   if [ -n "$display_state" ]; then bash scripts/display.sh stop "$display_state"; fi
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() {
+  echo "run.sh: $*" >&2
+  exit 1
+}
 
 listening() { (exec 3<>/dev/tcp/127.0.0.1/8750) 2>/dev/null; }
-# shellcheck disable=SC1091
-. scripts/wait_for.sh
 
 if ! listening; then
   build/lumetta-server --port 8750 &
   started+=($!)
-  wait_for 10 listening || { echo "the quote server did not start" >&2; exit 1; }
+  wait_for 10 listening || fail "the quote server did not start on 127.0.0.1:8750"
 fi
 
 # Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
@@ -44,13 +53,39 @@ build/Tessal &
 tessal=$!
 started+=("$tessal")
 
+# The panel can only be looked for on X; a Wayland session shows it where xdotool cannot see.
+on_x=0
+if [ "$headless" = 1 ] || { [ -n "${DISPLAY:-}" ] &&
+  { [ -z "${WAYLAND_DISPLAY:-}" ] || [[ ${QT_QPA_PLATFORM:-} == xcb* ]]; }; }; then
+  on_x=1
+fi
+
+if [ "$on_x" = 1 ]; then
+  echo "Waiting for the panel on display $DISPLAY (up to 30 s)..."
+  panel_or_ended() { find_panel "$tessal" || process_gone "$tessal"; }
+  wait_for 30 panel_or_ended || true
+  if ! find_panel "$tessal" >/dev/null; then
+    if process_gone "$tessal"; then
+      status=0
+      wait "$tessal" || status=$?
+      fail "Tessal ended (exit status $status) before its panel showed"
+    fi
+    fail "the panel did not show within 30 s on display $DISPLAY"
+  fi
+fi
+
 if [ "$headless" = 1 ]; then
   mkdir -p build/screenshots
-  if wait_for 30 xdotool search --onlyvisible --name 'Lumetta客户端'; then
-    # Give the first quote and the first headline a moment to arrive.
-    sleep 3
-    import -window root build/screenshots/run.png
-    echo "Screenshot saved to build/screenshots/run.png (display $DISPLAY). Ctrl+C to stop."
-  fi
+  rm -f build/screenshots/run.png
+  # Give the first quote and the first headline a moment to arrive; only the picture needs it.
+  sleep 3
+  import -window root build/screenshots/run.png ||
+    fail "could not take the screenshot of display $DISPLAY"
+  [ -s build/screenshots/run.png ] || fail "the screenshot build/screenshots/run.png is empty"
+  echo "Screenshot saved to build/screenshots/run.png (display $DISPLAY). Ctrl+C to stop."
+elif [ "$on_x" = 1 ]; then
+  echo "The panel shows on display $DISPLAY. Ctrl+C to stop."
+else
+  echo "Tessal runs on the Wayland display ${WAYLAND_DISPLAY:-}. Ctrl+C to stop."
 fi
 wait "$tessal"

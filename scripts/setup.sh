@@ -2,6 +2,7 @@
 # Installs the Debian packages that building, running and testing Lumetta need (only the
 # missing ones, so a second run is quick), then configures and builds into the given folder.
 # Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
+# LUMETTA_TARGETS="Tessal lumetta-server" builds only those targets; by default, everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,5 +34,10 @@ fi
 
 build_dir=${1:-build}
 shift || true
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+# The one place the build is configured: options for every build go here.
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETTA_WERROR=ON "$@" >/dev/null
+
+build_args=()
+read -r -a targets <<<"${LUMETTA_TARGETS:-}"
+if ((${#targets[@]} > 0)); then build_args=(--target "${targets[@]}"); fi
+cmake --build "$build_dir" -j "$(nproc)" "${build_args[@]}"

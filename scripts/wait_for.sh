@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # wait_for SECONDS COMMAND...: polls COMMAND until it succeeds or SECONDS pass (then fails).
 # A bounded poll instead of fixed sleeps, so waits are neither slow nor flaky.
 wait_for() {

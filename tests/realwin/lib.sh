@@ -1,6 +1,11 @@
+# shellcheck shell=bash
 # Shared steps of the real-window tests. Each test runs its own copy of Tessal in a fresh
 # folder (System.ini lives next to the executable) with an xdg-open that records addresses.
 set -euo pipefail
+
+# shellcheck disable=SC1091
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+use_utf8_locale
 
 build_dir=${LUMETTA_BUILD_DIR:?}
 # shellcheck disable=SC1090
@@ -38,17 +43,15 @@ fail() {
   exit 1
 }
 
-# shellcheck disable=SC1091
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wait_for.sh"
-
 start_tessal() {
   (cd "$work" && exec ./Tessal) >"$work/tessal.log" 2>&1 &
   tessal_pid=$!
   wait_for 30 panel_window || fail "the panel never showed"
 }
 
-# The panel: the visible window of our process named by its caption.
-panel_window() { xdotool search --all --onlyvisible --pid "$tessal_pid" --name 'Lumetta客户端' | head -n 1 | grep .; }
+# The panel: the shown 350x80 window of our process (by class and size, not by caption).
+panel_window() { find_panel "$tessal_pid"; }
+panel_hidden() { ! find_panel "$tessal_pid" >/dev/null; }
 visible_windows() { xdotool search --onlyvisible --pid "$tessal_pid" 2>/dev/null | wc -l; }
 more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
 process_ended() { ! kill -0 "$tessal_pid" 2>/dev/null; }

@@ -21,8 +21,7 @@ wait_for 10 sh -c "[ \$(xdotool search --onlyvisible --pid $tessal_pid | wc -l) 
 
 read -r px py < <(window_origin "$panel")
 click_at $((px + 328)) $((py + 60)) 1
-wait_for 10 sh -c "! xdotool search --all --onlyvisible --pid $tessal_pid --name 'Lumetta客户端'" ||
-  fail "the hide button did not hide the panel"
+wait_for 10 panel_hidden || fail "the hide button did not hide the panel"
 click_at "$ix" "$iy" 1 2
 wait_for 10 panel_window || fail "a double click did not bring the panel back"
 screenshot tray_double_click
