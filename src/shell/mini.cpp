@@ -29,6 +29,7 @@
 #include "shell/tray.h"
 #include "shell/twips.h"
 #include "text/ascii_case.h"
+#include "window/lock_and_opacity.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ void Mini::CreateControls() {
   Control("News")->on_move = [this](QMouseEvent* /*event*/) { NewsHoverOn(); };
   Control("News")->on_click = [this] { NewsClick(); };
   ConnectShortcuts();
+  ConnectLockButtons();
 
   Control("FormImage")->on_release = [this](QMouseEvent* event) {
     if (event->button() == Qt::RightButton) PopUpMenu(event->globalPosition().toPoint());
@@ -179,6 +181,7 @@ void Mini::ConnectMenu() {
   QObject::connect(main_->Item("Menu_About"), &QAction::triggered, this,
                    [this] { OpenPage(endpoints::HomePageUrl(environment_.server_host)); });
   ConnectQuoteMenu();
+  ConnectWindowMenu();
 }
 
 QColor Mini::ButtonTextColor() const { return palette().color(QPalette::ButtonText); }
@@ -213,8 +216,11 @@ void Mini::Load() {
   PriceChange(price_type_value_);
   ChangeRefreshTime(refresh_time_value_);
 
-  transparent_value_ = settings::ReadStoredTransparent(Read("Transparent"));
+  const std::string lock_state = Read("LockState");
+  const std::string transparent = Read("Transparent");
+  transparent_value_ = settings::ReadStoredTransparent(transparent);
   Write("Transparent", std::to_string(transparent_value_));
+  LockAndUnLock(QString::fromStdString(settings::LockArgument(lock_state)));
 
   Tray::AddTrayIcon(this, windowIcon(), Text(shell::kFirstTrayTip),
                     [this](int event) { TrayEvent(event); });
@@ -232,10 +238,8 @@ void Mini::Install() {
   for (const quotes::Product& product : quotes::kCatalogue) {
     if (selected != product.code) MenuItem(product.menu_item)->setChecked(false);
   }
-  for (int percent = 20; percent <= 80; percent += 10) {
-    if (transparent_value_ != percent) {
-      MenuItem("Menu_Transparent_" + std::to_string(percent))->setChecked(false);
-    }
+  for (const window::OpacityChoice& choice : window::kOpacityChoices) {
+    if (transparent_value_ != choice.percent) MenuItem(choice.menu_item)->setChecked(false);
   }
 
   setFixedSize(shell::TwipsToPixels(shell::kPanelWidthTwips),

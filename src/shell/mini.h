@@ -53,6 +53,13 @@ class Mini : public QWidget {
   const QString& NewsList() const { return news_list_; }
   int NewsIndex() const { return news_index_; }
 
+  // Position lock and opacity. `LockString` is "lock" or "unlock" in any case; any other text
+  // changes nothing. The opacity is a percentage of the menu, applied only while locked.
+  void LockAndUnLock(const QString& lock_string);
+  void SetTransparent(int transparent);
+  // -1 while locked, 0 while unlocked.
+  int IsLocked() const { return is_locked_; }
+
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
 
@@ -96,6 +103,8 @@ class Mini : public QWidget {
   void ConnectMenu();
   void ConnectQuoteMenu();
   void ConnectShortcuts();
+  void ConnectWindowMenu();
+  void ConnectLockButtons();
   void ShowTrend(int trend);
   void SetLabelColor(shell::Control* label, const QColor& color);
   // A key of the settings file's one section.
@@ -115,6 +124,7 @@ class Mini : public QWidget {
   QString price_type_value_;
   QString refresh_time_value_;
   int transparent_value_ = 0;
+  int is_locked_ = 0;
   QString news_list_;
   int news_index_ = 0;
   // The last position set in twips, kept so that a position survives a restart exactly

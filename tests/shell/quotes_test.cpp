@@ -69,7 +69,9 @@ class QuotesTest : public WidgetTest {
 
 TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
   Mini& mini = StartWith("", "icbcrmbgold,385.20,385.60\r\n");
-  EXPECT_EQ(IniText(), "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
+  EXPECT_EQ(IniText(),
+            "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\nLockState="
+            "UnLock\r\n");
   EXPECT_EQ(CheckedProducts(), std::vector<std::string>{"Menu_ICBC_RMB_GOLD"});
   EXPECT_TRUE(mini.MenuItem("Menu_Speed_Normal")->isChecked());
   EXPECT_FALSE(mini.MenuItem("Menu_Speed_Quick")->isChecked());

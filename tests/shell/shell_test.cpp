@@ -18,6 +18,7 @@
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
 #include "text/ascii_case.h"
+#include "window/lock_and_opacity.h"
 
 namespace {
 
@@ -158,9 +159,11 @@ TEST_F(ShellTest, AClickNeverChangesAMarkByItself) {
     for (const quotes::RefreshChoice& choice : quotes::kRefreshChoices) {
       if (choice.menu_item == name) return mini.RefreshTimeValue().toStdString() == choice.choice;
     }
-    // Start-up clears every opacity mark; no opacity has been applied yet.
-    if (name.starts_with("Menu_Transparent_")) return false;
-    return std::nullopt;  // lock and start at login: no owner changes them yet
+    for (const window::OpacityChoice& choice : window::kOpacityChoices) {
+      if (choice.menu_item == name) return mini.TransparentValue() == choice.percent;
+    }
+    if (name == "Menu_LockForm") return mini.IsLocked() == -1;
+    return std::nullopt;  // start at login: no owner changes it yet
   };
 
   for (QAction* clicked : checkable) {

@@ -33,6 +33,9 @@ TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
   EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("Lumetta v1.0"));
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcrmbgold"));
   EXPECT_EQ(mini.TransparentValue(), 50);
+  EXPECT_EQ(mini.IsLocked(), 0);
+  EXPECT_FALSE(mini.MenuItem("Menu_LockForm")->isChecked());
+  EXPECT_EQ(mini.windowOpacity(), 1.0);
   EXPECT_TRUE(mini.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_TRUE(mini.windowFlags().testFlag(Qt::FramelessWindowHint));
 
@@ -42,7 +45,9 @@ TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
   EXPECT_GT(mini.y(), screen.top() + 4);
   EXPECT_LE(mini.x() + mini.width(), screen.right());
 
-  EXPECT_EQ(IniText(), "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\n");
+  EXPECT_EQ(IniText(),
+            "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\nLockState="
+            "UnLock\r\n");
   EXPECT_EQ(
       CheckedCount(mini, {"Menu_RMB", "Menu_GOLD", "Menu_ICBC_RMB_GOLD", "Menu_ICBC_RMB_SILVER",
                           "Menu_ICBC_RMB_PLATINUM", "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",

@@ -1,0 +1,134 @@
+// The position lock and the opacity through the panel: buttons, menu items, start-up and the
+// settings they leave.
+
+#include <QAction>
+#include <QFile>
+#include <QTest>
+#include <QWindow>
+
+#include "shell/control.h"
+#include "shell/layered_alpha.h"
+#include "tests/shell/widget_fixture.h"
+
+namespace {
+
+class WindowTest : public WidgetTest {
+ protected:
+  int Alpha() const { return qRound(mini_->windowOpacity() * 255); }
+  std::string Stored(const char* key) const { return mini_->Ini().GetIniString("System", key); }
+  void Click(const char* name) {
+    QTest::mouseClick(mini_->Control(name), Qt::LeftButton, {}, QPoint(4, 4));
+  }
+  QStringList OpacityMarks() const {
+    QStringList marked;
+    for (int percent = 20; percent <= 80; percent += 10) {
+      const QString name = QStringLiteral("Menu_Transparent_%1").arg(percent);
+      if (mini_->MenuItem(name.toStdString())->isChecked()) marked << name;
+    }
+    return marked;
+  }
+  void ExpectLocked(bool locked) const {
+    EXPECT_EQ(mini_->IsLocked(), locked ? -1 : 0);
+    EXPECT_EQ(mini_->Control("UnLockImage")->isVisible(), locked);
+    EXPECT_EQ(mini_->Control("LockImage")->isVisible(), !locked);
+    EXPECT_EQ(mini_->MenuItem("Menu_LockForm")->isChecked(), locked);
+  }
+};
+
+TEST_F(WindowTest, TheChosenOpacityAppliesOnlyWhileLocked) {
+  StartMini();
+  ExpectLocked(false);
+  EXPECT_EQ(Alpha(), 255);
+  EXPECT_EQ(OpacityMarks(), QStringList{"Menu_Transparent_50"});
+
+  // Unlocked, 20 %: the mark moves and is stored, the panel stays opaque until locked.
+  mini_->MenuItem("Menu_Transparent_20")->trigger();
+  EXPECT_EQ(OpacityMarks(), QStringList{"Menu_Transparent_20"});
+  EXPECT_EQ(Stored("Transparent"), "20");
+  EXPECT_EQ(Alpha(), 255);
+  Click("LockImage");
+  ExpectLocked(true);
+  EXPECT_EQ(Alpha(), 51);
+  EXPECT_EQ(Stored("LockState"), "Lock");
+
+  // Locked, 70 %: at once.
+  mini_->MenuItem("Menu_Transparent_70")->trigger();
+  EXPECT_EQ(Alpha(), 178);
+  EXPECT_EQ(mini_->TransparentValue(), 70);
+
+  // Unlock at 50 %: opaque; lock again: back to 50 % without another choice.
+  mini_->MenuItem("Menu_Transparent_50")->trigger();
+  EXPECT_EQ(Alpha(), 127);
+  Click("UnLockImage");
+  ExpectLocked(false);
+  EXPECT_EQ(Alpha(), 255);
+  EXPECT_EQ(Stored("LockState"), "UnLock");
+  // The menu item goes by the button on view.
+  mini_->MenuItem("Menu_LockForm")->trigger();
+  ExpectLocked(true);
+  EXPECT_EQ(Alpha(), 127);
+  mini_->MenuItem("Menu_LockForm")->trigger();
+  ExpectLocked(false);
+  EXPECT_EQ(mini_->windowHandle()->opacity(), 1.0);
+}
+
+TEST_F(WindowTest, EveryToggleAndChoiceWritesTheOpacityFirst) {
+  StartMini();
+  // With the file gone, what a call writes shows in the order of the keys it creates.
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  Click("LockImage");
+  EXPECT_EQ(IniText(), "[System]\r\nTransparent=50\r\nLockState=Lock\r\n");
+
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  mini_->MenuItem("Menu_Transparent_30")->trigger();
+  EXPECT_EQ(IniText(), "[System]\r\nTransparent=30\r\n");
+  mini_->MenuItem("Menu_Transparent_30")->trigger();  // the same choice again
+  EXPECT_EQ(Stored("Transparent"), "30");
+
+  // Capitals are understood and kept; any other text changes and writes nothing.
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  mini_->LockAndUnLock(QStringLiteral("UNLOCK"));
+  ExpectLocked(false);
+  EXPECT_EQ(Stored("LockState"), "UNLOCK");
+  mini_->LockAndUnLock(QStringLiteral("LOCK"));
+  ExpectLocked(true);
+  EXPECT_EQ(Stored("LockState"), "LOCK");
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  for (const char* other : {"", "locked", " lock"}) {
+    mini_->LockAndUnLock(QString::fromLatin1(other));
+    ExpectLocked(true);
+  }
+  EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+TEST_F(WindowTest, StartUpAppliesTheStoredLockAndOpacity) {
+  WriteIni("[System]\r\nTransparent=80\r\nLockState=lock\r\n");
+  StartMini();
+  ExpectLocked(true);
+  EXPECT_EQ(Alpha(), 204);
+  EXPECT_EQ(OpacityMarks(), QStringList{"Menu_Transparent_80"});
+  EXPECT_EQ(Stored("LockState"), "lock");
+
+  for (const char* stored : {"", "Locked", "1"}) {
+    WriteIni(std::string("[System]\r\nTransparent=35\r\nLockState=") + stored + "\r\n");
+    StartMini();
+    ExpectLocked(false);
+    EXPECT_EQ(Alpha(), 255) << stored;
+    EXPECT_EQ(Stored("LockState"), "UnLock") << stored;
+    EXPECT_EQ(Stored("Transparent"), "50") << stored;
+    EXPECT_EQ(OpacityMarks(), QStringList{"Menu_Transparent_50"}) << stored;
+  }
+}
+
+TEST_F(WindowTest, LayeredAlphaReachesTheNativeWindow) {
+  StartMini();
+  EXPECT_TRUE(Code::SetLayeredAlpha(mini_.get(), 76));
+  EXPECT_DOUBLE_EQ(mini_->windowHandle()->opacity(), 76 / 255.0);
+  // A window that does not exist yet takes the opacity when it is shown.
+  QWidget later;
+  EXPECT_FALSE(Code::SetLayeredAlpha(&later, 102));
+  later.show();
+  EXPECT_EQ(qRound(later.windowHandle()->opacity() * 255), 102);
+}
+
+}  // namespace
