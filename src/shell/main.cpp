@@ -3,6 +3,7 @@
 #include "shell/environment.h"
 #include "shell/mini.h"
 #include "shell/quit_signals.h"
+#include "window/platform_choice.h"
 
 // The quote server's host[:port], fixed when the program is built.
 #ifndef LUMETTA_SERVER_HOST
@@ -10,6 +11,16 @@
 #endif
 
 int main(int argc, char* argv[]) {
+  // On Wayland the panel could not place itself, stay on top or dock: where XWayland is
+  // there and the user has not chosen a platform, it runs on X11.
+  const QByteArray wayland_display = qgetenv("WAYLAND_DISPLAY");
+  const QByteArray session_type = qgetenv("XDG_SESSION_TYPE");
+  const QByteArray x_display = qgetenv("DISPLAY");
+  const QByteArray qt_platform = qgetenv("QT_QPA_PLATFORM");
+  if (window::PreferX11({wayland_display.toStdString(), session_type.toStdString(),
+                         x_display.toStdString(), qt_platform.toStdString()})) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessal"));
   // Hiding the panel must not end the program; only the exit command does.

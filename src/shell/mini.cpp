@@ -72,8 +72,7 @@ QRect PixelRect(const shell::ControlRow& entry) {
 }  // namespace
 
 Mini::Mini(Environment environment, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      environment_(std::move(environment)) {
+    : QWidget(parent, PanelWindowFlags()), environment_(std::move(environment)) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(LogoIcon());
@@ -87,6 +86,7 @@ Mini::Mini(Environment environment, QWidget* parent)
   // the event loop.
   QObject::connect(price_timer_, &QTimer::timeout, this, [this] { GetPrice(); });
   QObject::connect(news_timer_, &QTimer::timeout, this, [this] { NewsTick(); });
+  QObject::connect(hide_timer_, &QTimer::timeout, this, [this] { HideTick(); });
   for (QTimer* timer : {count_timer_, news_timer_, hide_timer_, price_timer_}) timer->start();
 }
 
@@ -140,15 +140,11 @@ void Mini::CreateControls() {
   Control("FormImage")->setMouseTracking(true);
   Control("News")->setMouseTracking(true);
 
-  Control("FormImage")->on_move = [this](QMouseEvent* /*event*/) { NewsHoverOff(); };
   Control("News")->on_move = [this](QMouseEvent* /*event*/) { NewsHoverOn(); };
   Control("News")->on_click = [this] { NewsClick(); };
   ConnectShortcuts();
   ConnectLockButtons();
-
-  Control("FormImage")->on_release = [this](QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) PopUpMenu(event->globalPosition().toPoint());
-  };
+  ConnectDragSurface();
 
   // Hidden until the tray icon or the menu shows it again; timers and icon keep running.
   Control("HideImage")->on_click = [this] { hide(); };
@@ -225,7 +221,7 @@ void Mini::Load() {
   Tray::AddTrayIcon(this, windowIcon(), Text(shell::kFirstTrayTip),
                     [this](int event) { TrayEvent(event); });
 
-  setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  KeepOnTop();
 
   Skin::AttachIfPresent();
 

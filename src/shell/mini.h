@@ -16,6 +16,7 @@
 
 class Main;
 class QAction;
+class QMouseEvent;
 class QTimer;
 namespace shell {
 class Control;
@@ -59,6 +60,13 @@ class Mini : public QWidget {
   void SetTransparent(int transparent);
   // -1 while locked, 0 while unlocked.
   int IsLocked() const { return is_locked_; }
+
+  // Dragging and docking. A tick of HideTimer hides the unlocked panel at an edge of the
+  // screen while the pointer is away and shows it when the pointer touches its strip.
+  void HideTick();
+  void FormMouseMove(QMouseEvent* event);
+  // Joins or stays in the always-on-top band, without moving.
+  void KeepOnTop();
 
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
@@ -105,6 +113,8 @@ class Mini : public QWidget {
   void ConnectShortcuts();
   void ConnectWindowMenu();
   void ConnectLockButtons();
+  void ConnectDragSurface();
+  static Qt::WindowFlags PanelWindowFlags();
   void ShowTrend(int trend);
   void SetLabelColor(shell::Control* label, const QColor& color);
   // A key of the settings file's one section.
@@ -125,6 +135,10 @@ class Mini : public QWidget {
   QString refresh_time_value_;
   int transparent_value_ = 0;
   int is_locked_ = 0;
+  // Where in the panel the left button took hold, and whether our own code moves the panel
+  // with the pointer (where no window manager does it) until the release.
+  QPoint drag_hold_;
+  bool dragging_by_hand_ = false;
   QString news_list_;
   int news_index_ = 0;
   // The last position set in twips, kept so that a position survives a restart exactly

@@ -1,7 +1,12 @@
-// The panel's side of the window behaviour: the position lock and the opacity. The rules are
-// plain functions in window/.
+// The panel's side of the window behaviour: the position lock, the opacity, dragging and
+// docking. The rules are plain functions in window/.
 
 #include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
 #include <string>
 
 #include "settings/stored_values.h"
@@ -9,6 +14,8 @@
 #include "shell/layered_alpha.h"
 #include "shell/main_menu.h"
 #include "shell/mini.h"
+#include "shell/twips.h"
+#include "window/docking.h"
 #include "window/lock_and_opacity.h"
 
 void Mini::ConnectWindowMenu() {
@@ -49,4 +56,75 @@ void Mini::SetTransparent(int transparent) {
   Code::SetLayeredAlpha(this, window::AlphaNow(transparent, locked));
   transparent_value_ = transparent;
   Write("Transparent", std::to_string(transparent));
+}
+
+Qt::WindowFlags Mini::PanelWindowFlags() {
+  Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+  // A window manager keeps part of a window it manages on screen, so the panel could never
+  // hide to its strip at an edge. On X11 the panel places itself and is dragged by its own
+  // code instead.
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    flags |= Qt::X11BypassWindowManagerHint;
+  }
+  return flags;
+}
+
+void Mini::KeepOnTop() {
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  raise();
+}
+
+void Mini::ConnectDragSurface() {
+  shell::Control* surface = Control("FormImage");
+  surface->on_press = [this](QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    drag_hold_ = event->globalPosition().toPoint() - pos();
+    dragging_by_hand_ = false;
+  };
+  surface->on_move = [this](QMouseEvent* event) { FormMouseMove(event); };
+  surface->on_release = [this](QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragging_by_hand_ = false;
+    if (event->button() == Qt::RightButton) PopUpMenu(event->globalPosition().toPoint());
+  };
+}
+
+void Mini::FormMouseMove(QMouseEvent* event) {
+  KeepOnTop();
+  // The move request needs a pressed button here; a drag starts on a press over the panel.
+  if (is_locked_ == 0 && event->buttons().testFlag(Qt::LeftButton)) {
+    if (!dragging_by_hand_) {
+      const bool managed = !windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
+      QWindow* native = windowHandle();
+      if (managed && native != nullptr && native->startSystemMove()) {
+        NewsHoverOff();
+        return;
+      }
+      // No window manager takes the move: follow the pointer until the release.
+      dragging_by_hand_ = true;
+    }
+    move(event->globalPosition().toPoint() - drag_hold_);
+  }
+  NewsHoverOff();
+}
+
+void Mini::HideTick() {
+  if (is_locked_ == -1) return;
+  const QPoint pointer = QCursor::pos();
+  const QRect frame = frameGeometry();
+  window::DockInputs in;
+  in.minimized = isMinimized();
+  in.pointer = {pointer.x(), pointer.y()};
+  in.rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+  in.left = LeftTwips();
+  in.top = TopTwips();
+  in.width = shell::PixelsToTwips(width());
+  in.height = shell::PixelsToTwips(height());
+  in.screen_width = shell::PixelsToTwips(QGuiApplication::primaryScreen()->geometry().width());
+  const std::optional<window::DockMove> step = window::DockStep(in);
+  if (!step) return;
+  if (step->coordinate == window::DockMove::Coordinate::kTop) {
+    if (step->twips != in.top) MoveToTwips(in.left, step->twips);
+  } else if (step->twips != in.left) {
+    MoveToTwips(step->twips, in.top);
+  }
 }

@@ -102,3 +102,30 @@ server_requests() {
   grep -c "$1" "$server_log" || true
 }
 requests_at_least() { [ "$(server_requests "$1")" -ge "$2" ]; }
+
+# drag X1 Y1 X2 Y2: presses the left button at the first point, moves to the second in a few
+# steps, and releases there.
+drag() {
+  move_to "$1" "$2"
+  xdotool mousedown 1
+  local step
+  for step in 1 2 3 4; do
+    xdotool mousemove --sync $(($1 + ($3 - $1) * step / 4)) $(($2 + ($4 - $2) * step / 4))
+  done
+  xdotool mouseup 1
+}
+
+# origin_is WINDOW X Y: the window's top-left corner is at X Y now.
+origin_is() { [ "$(window_origin "$1")" = "$2 $3" ]; }
+
+# Lets Tessal show that it has handled every input sent so far: its context menu opens on a
+# right click at X Y, and closes again.
+settled_at() {
+  local before
+  before=$(visible_windows)
+  click_at "$1" "$2" 3
+  wait_for 10 more_windows_than "$before" || fail "no menu after a right click at $1 $2"
+  xdotool key Escape
+  wait_for 10 sh -c "[ \"\$(xdotool search --onlyvisible --pid $tessal_pid | wc -l)\" -le $before ]" ||
+    fail "the menu did not close"
+}

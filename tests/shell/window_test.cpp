@@ -2,7 +2,12 @@
 // settings they leave.
 
 #include <QAction>
+#include <QApplication>
+#include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTest>
 #include <QWindow>
 
@@ -129,6 +134,80 @@ TEST_F(WindowTest, LayeredAlphaReachesTheNativeWindow) {
   EXPECT_FALSE(Code::SetLayeredAlpha(&later, 102));
   later.show();
   EXPECT_EQ(qRound(later.windowHandle()->opacity() * 255), 102);
+}
+
+// The tick as the panel applies it: pointer and rectangle in pixels, place in twips.
+TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
+  StartMini();
+  const int screen = QGuiApplication::primaryScreen()->geometry().width();
+  const QPoint away(screen / 2, 500);
+
+  mini_->MoveToTwips(6000, 30);
+  QCursor::setPos(away);
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -1150);
+  EXPECT_EQ(mini_->LeftTwips(), 6000);
+  EXPECT_EQ(mini_->y(), -77);  // a 3-pixel strip stays on screen
+  QCursor::setPos(QPoint(450, 1));
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -10);
+  QCursor::setPos(away);
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -1150);
+
+  // Right edge, by the primary screen's width in twips; locked, nothing moves.
+  mini_->MoveToTwips(screen * 15 - 5250, 3000);
+  mini_->HideTick();
+  EXPECT_EQ(mini_->LeftTwips(), screen * 15 - 50);
+  Click("LockImage");
+  QCursor::setPos(QPoint(screen - 2, 220));
+  mini_->HideTick();
+  EXPECT_EQ(mini_->LeftTwips(), screen * 15 - 50);
+  Click("UnLockImage");
+  mini_->HideTick();
+  EXPECT_EQ(mini_->LeftTwips(), screen * 15 - 5250 + 10);
+
+  // Clear of every edge: stays.
+  mini_->MoveToTwips(3000, 3000);
+  QCursor::setPos(away);
+  mini_->HideTick();
+  EXPECT_EQ(mini_->pos(), QPoint(200, 200));
+}
+
+// Moves over the drag surface: always back on top and the headline's hover look off; with
+// the left button held an unlocked panel follows the pointer, a locked one does not.
+TEST_F(WindowTest, TheDragSurfaceMovesOnlyAnUnlockedPanel) {
+  StartMini();
+  mini_->MoveToTwips(3000, 3000);
+  shell::Control* surface = mini_->Control("FormImage");
+  const auto drag = [&](QPoint by) {
+    const QPoint start(150, 25);
+    QMouseEvent press(QEvent::MouseButtonPress, start, surface->mapToGlobal(start), Qt::LeftButton,
+                      Qt::LeftButton, {});
+    QApplication::sendEvent(surface, &press);
+    const QPoint global = surface->mapToGlobal(start) + by;
+    QMouseEvent move(QEvent::MouseMove, surface->mapFromGlobal(global), global, Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(surface, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, surface->mapFromGlobal(global), global,
+                        Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(surface, &release);
+  };
+
+  QTest::mouseMove(mini_->Control("News"), QPoint(10, 5));
+  drag(QPoint(-60, 40));
+  EXPECT_EQ(mini_->pos(), QPoint(140, 240));
+  EXPECT_FALSE(mini_->Control("News")->font().underline());
+
+  // A move without the button held does not drag.
+  QTest::mouseMove(surface, QPoint(200, 30));
+  EXPECT_EQ(mini_->pos(), QPoint(140, 240));
+
+  Click("LockImage");
+  QTest::mouseMove(mini_->Control("News"), QPoint(10, 5));
+  drag(QPoint(50, 50));
+  EXPECT_EQ(mini_->pos(), QPoint(140, 240));
+  EXPECT_FALSE(mini_->Control("News")->font().underline());
 }
 
 }  // namespace
