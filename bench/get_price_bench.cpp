@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   environment.server_host = quote_server.host();
   environment.autostart_dir = folder.path() + QStringLiteral("/autostart");
   environment.open_page = [&](const std::string& address) { opened_pages.push_back(address); };
-  environment.ask = [&](const QString& text, bool /*with_cancel*/) {
+  environment.ask = [&](const QString& text, const QString& /*title*/, bool /*with_cancel*/) {
     questions.push_back(text);
     return true;
   };

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <array>
 #include <memory>
 #include <mutex>
 
@@ -45,8 +46,41 @@ int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 }  // namespace
 
+// A curl share holding only cookies. curl asks for a lock per kind of shared data and may hold
+// two kinds at once, hence one mutex per kind.
+struct CookieJar::Share {
+  CURLSH* handle = nullptr;
+  std::array<std::mutex, CURL_LOCK_DATA_LAST> locks;
+
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+    static_cast<Share*>(user)->locks[data].lock();
+  }
+  static void Unlock(CURL*, curl_lock_data data, void* user) {
+    static_cast<Share*>(user)->locks[data].unlock();
+  }
+};
+
+CookieJar::CookieJar() : share_(std::make_unique<Share>()) {
+  InitCurlOnce();
+  // Without a share, transfers using this jar simply go without cookies.
+  CURLSH* handle = curl_share_init();
+  if (handle == nullptr) return;
+  curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, Share::Lock);
+  curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, Share::Unlock);
+  curl_share_setopt(handle, CURLSHOPT_USERDATA, share_.get());
+  if (curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK) {
+    curl_share_cleanup(handle);
+    return;
+  }
+  share_->handle = handle;
+}
+
+CookieJar::~CookieJar() {
+  if (share_->handle != nullptr) curl_share_cleanup(share_->handle);
+}
+
 TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits& limits,
-                                const std::atomic<bool>* abort) {
+                                const std::atomic<bool>* abort, CookieJar* cookies) {
   InitCurlOnce();
   TransferOutcome outcome;
   std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
@@ -91,6 +125,12 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
   if (request.ignore_certificate_errors) {
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+  // The share keeps what the handle learns; an empty cookie file name switches the handle's
+  // cookie engine on without reading any file.
+  if (cookies != nullptr && cookies->share_->handle != nullptr) {
+    curl_easy_setopt(handle, CURLOPT_SHARE, cookies->share_->handle);
+    curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
   }
   if (abort != nullptr) {
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);

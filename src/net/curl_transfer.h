@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,29 @@ struct TransferOutcome {
   std::string body;
 };
 
+class CookieJar;
+
 // Runs one transfer on its own easy handle, created and released here. `abort`, when given, is
-// polled while the transfer waits and ends it early once set.
+// polled while the transfer waits and ends it early once set. `cookies`, when given, supplies
+// the cookies sent and keeps those the server sets; without it no cookie is stored.
 TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits& limits,
-                                const std::atomic<bool>* abort = nullptr);
+                                const std::atomic<bool>* abort = nullptr,
+                                CookieJar* cookies = nullptr);
+
+// Cookies kept in memory across transfers, as a browser keeps them for a session. Transfers on
+// several threads may share one jar; it has to outlive every transfer that uses it.
+class CookieJar {
+ public:
+  CookieJar();
+  ~CookieJar();
+  CookieJar(const CookieJar&) = delete;
+  CookieJar& operator=(const CookieJar&) = delete;
+
+ private:
+  friend TransferOutcome PerformTransfer(const PreparedRequest&, const HttpLimits&,
+                                         const std::atomic<bool>*, CookieJar*);
+  struct Share;
+  std::unique_ptr<Share> share_;
+};
 
 }  // namespace Code

@@ -74,12 +74,8 @@ PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const 
     request.url += data;
   }
   request.url = EncodeSpaces(request.url);
+  request.header_lines = BrowserHeaderLines(referer);
   std::vector<std::string>& lines = request.header_lines;
-  AddHeader(lines, "Accept", "*/*");
-  AddHeader(lines, "Accept-Language", "zh-cn");
-  if (!referer.empty()) AddHeader(lines, "Referer", referer);
-  AddHeader(lines, "User-Agent", kUserAgent);
-  AddHeader(lines, "Cache-Control", "no-cache");
   if (request.is_post) {
     AddHeader(lines, "Content-Type",
               NormalizePostType(post_type) == "2" ? "application/stream"
@@ -93,6 +89,16 @@ PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const 
 }
 
 }  // namespace
+
+std::vector<std::string> BrowserHeaderLines(std::string_view referer) {
+  std::vector<std::string> lines;
+  AddHeader(lines, "Accept", "*/*");
+  AddHeader(lines, "Accept-Language", "zh-cn");
+  if (!referer.empty()) AddHeader(lines, "Referer", referer);
+  AddHeader(lines, "User-Agent", kUserAgent);
+  AddHeader(lines, "Cache-Control", "no-cache");
+  return lines;
+}
 
 std::string HttpRequest(const std::string& url, bool use_server_xml_http, const std::string& method,
                         const std::string& data, const std::string& referer,

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace Code {
 
@@ -15,6 +17,11 @@ struct HttpLimits {
 
 // A reply body larger than this counts as a failure, so a hostile server cannot exhaust memory.
 inline constexpr std::size_t kMaxReplyBytes = std::size_t{4} * 1024 * 1024;
+
+// The header lines every request of the widget opens with, in sending order: Accept,
+// Accept-Language, Referer (left out when empty or broken over lines), User-Agent and
+// Cache-Control.
+std::vector<std::string> BrowserHeaderLines(std::string_view referer = {});
 
 // Sends one HTTP request and returns the reply body decoded with `charset`, or empty text when
 // the transfer did not complete with final status 200 (redirects are followed). With `async`

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/ascii_case.h"
+#include "text/split.h"
 
 namespace news {
 namespace {
@@ -12,13 +13,8 @@ constexpr std::string_view kCrLf = "\r\n";
 
 // Items 0..U-1: the text before each CRLF. The text after the last CRLF is never an item.
 std::vector<std::string_view> Items(std::string_view news_list) {
-  std::vector<std::string_view> items;
-  std::size_t start = 0;
-  for (std::size_t at = news_list.find(kCrLf); at != std::string_view::npos;
-       at = news_list.find(kCrLf, start)) {
-    items.push_back(news_list.substr(start, at - start));
-    start = at + kCrLf.size();
-  }
+  std::vector<std::string_view> items = text::SplitAll(news_list, kCrLf);
+  items.pop_back();
   return items;
 }
 

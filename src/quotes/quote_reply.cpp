@@ -7,26 +7,12 @@
 
 #include "quotes/catalogue.h"
 #include "text/ascii_case.h"
+#include "text/split.h"
 
 namespace quotes {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-// Splits at every occurrence of `separator`, keeping empty pieces; n separators give n + 1.
-std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> pieces;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = text.find(separator, start);
-    if (at == std::string_view::npos) {
-      pieces.push_back(text.substr(start));
-      return pieces;
-    }
-    pieces.push_back(text.substr(start, at - start));
-    start = at + separator.size();
-  }
-}
 
 bool SameCode(std::string_view a, std::string_view b) { return text::EqualsIgnoreAsciiCase(a, b); }
 
@@ -76,9 +62,9 @@ std::optional<QuoteUpdate> ApplyQuoteReply(std::string_view reply, std::string_v
 
   std::optional<QuoteUpdate> update;
   std::string record(previous_record);
-  for (std::string_view line : SplitAll(reply, kCrLf)) {
+  for (std::string_view line : text::SplitAll(reply, kCrLf)) {
     if (line.empty() || line.find(',') == std::string_view::npos) break;
-    const std::vector<std::string_view> fields = SplitAll(line, ",");
+    const std::vector<std::string_view> fields = text::SplitAll(line, ",");
     if (fields.size() != 3) break;
     const std::string_view code = fields[0];
     const std::string_view buy = fields[1];
@@ -92,7 +78,7 @@ std::optional<QuoteUpdate> ApplyQuoteReply(std::string_view reply, std::string_v
     update->caption += sell;
 
     if (!record.empty()) {
-      const std::vector<std::string_view> parts = SplitAll(record, "|");
+      const std::vector<std::string_view> parts = text::SplitAll(record, "|");
       if (parts.size() == 3 && SameCode(parts[0], selected_code)) {
         // A text that is not a number skips the comparison: the marks and the tip keep
         // whatever an earlier line (or the screen) showed.

@@ -13,8 +13,9 @@ struct Environment {
   QString autostart_dir;    // the user's autostart folder
   // Hands an address to the browser; only web addresses ever reach it.
   std::function<void(const std::string& address)> open_page;
-  // A modal question; with_cancel adds Cancel to OK. True when the user chose OK.
-  std::function<bool(const QString& text, bool with_cancel)> ask;
+  // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.
+  // True when the user chose OK; closing a box that offers only OK counts as OK.
+  std::function<bool(const QString& text, const QString& title, bool with_cancel)> ask;
   // Ends the process at once, without further events.
   std::function<void()> end_program;
 };

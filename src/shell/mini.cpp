@@ -17,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "net/counter_visitor.h"
 #include "net/endpoints.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
@@ -87,6 +88,7 @@ Mini::Mini(Environment environment, QWidget* parent)
   QObject::connect(price_timer_, &QTimer::timeout, this, [this] { GetPrice(); });
   QObject::connect(news_timer_, &QTimer::timeout, this, [this] { NewsTick(); });
   QObject::connect(hide_timer_, &QTimer::timeout, this, [this] { HideTick(); });
+  QObject::connect(count_timer_, &QTimer::timeout, this, [this] { CountVisit(); });
   for (QTimer* timer : {count_timer_, news_timer_, hide_timer_, price_timer_}) timer->start();
 }
 
@@ -178,6 +180,7 @@ void Mini::ConnectMenu() {
                    [this] { OpenPage(endpoints::HomePageUrl(environment_.server_host)); });
   ConnectQuoteMenu();
   ConnectWindowMenu();
+  ConnectServicesMenu();
 }
 
 QColor Mini::ButtonTextColor() const { return palette().color(QPalette::ButtonText); }
@@ -189,6 +192,10 @@ void Mini::SetLabelColor(shell::Control* label, const QColor& color) {
 }
 
 void Mini::Load() {
+  // Before anything is read: an accepted update ends the program here.
+  CheckUpDate(QStringLiteral("0"));
+  if (ended_) return;
+
   ini_.SetIniFile(settings::SettingsFilePath(environment_.program_dir.toStdString()));
 
   const quotes::StoredProduct product = quotes::ReadStoredProduct(Read("PriceType"));
@@ -218,10 +225,15 @@ void Mini::Load() {
   Write("Transparent", std::to_string(transparent_value_));
   LockAndUnLock(QString::fromStdString(settings::LockArgument(lock_state)));
 
+  QString auto_run = QString::fromStdString(Read("AutoRun"));
+  SetAutoRun(auto_run);
+
   Tray::AddTrayIcon(this, windowIcon(), Text(shell::kFirstTrayTip),
                     [this](int event) { TrayEvent(event); });
 
   KeepOnTop();
+
+  CountVisit();
 
   Skin::AttachIfPresent();
 
@@ -270,6 +282,7 @@ void Mini::SavePosition() {
 }
 
 void Mini::ExitSystem() {
+  ended_ = true;
   SavePosition();
   Tray::DeleteTrayIcon();
   environment_.end_program();

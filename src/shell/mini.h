@@ -15,6 +15,9 @@
 #include "shell/environment.h"
 
 class Main;
+namespace Code {
+class CounterVisitor;
+}
 class QAction;
 class QMouseEvent;
 class QTimer;
@@ -68,6 +71,13 @@ class Mini : public QWidget {
   // Joins or stays in the always-on-top band, without moving.
   void KeepOnTop();
 
+  // Services. `CheckUpDate` with "1" reports every outcome, with anything else only a newer
+  // version; `SetAutoRun` normalises its argument to "True" or "False" in place.
+  void CheckUpDate(const QString& check_mode);
+  void SetAutoRun(QString& auto_run_string);
+  // One background load of the usage counter; nothing waits for it.
+  void CountVisit();
+
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
 
@@ -112,6 +122,7 @@ class Mini : public QWidget {
   void ConnectQuoteMenu();
   void ConnectShortcuts();
   void ConnectWindowMenu();
+  void ConnectServicesMenu();
   void ConnectLockButtons();
   void ConnectDragSurface();
   static Qt::WindowFlags PanelWindowFlags();
@@ -129,12 +140,15 @@ class Mini : public QWidget {
   QTimer* hide_timer_ = nullptr;
   QTimer* price_timer_ = nullptr;
   std::unique_ptr<Main> main_;
+  std::unique_ptr<Code::CounterVisitor> counter_;
   QPixmap background_;
 
   QString price_type_value_;
   QString refresh_time_value_;
   int transparent_value_ = 0;
   int is_locked_ = 0;
+  // Set once the program was told to end; start-up goes no further then.
+  bool ended_ = false;
   // Where in the panel the left button took hold, and whether our own code moves the panel
   // with the pointer (where no window manager does it) until the release.
   QPoint drag_hold_;

@@ -15,8 +15,8 @@ Environment RealEnvironment(const std::string& server_host) {
       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
       QStringLiteral("/autostart");
   environment.open_page = [](const std::string& address) { Code::LaunchInBrowser(address); };
-  environment.ask = [](const QString& text, bool with_cancel) {
-    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+  environment.ask = [](const QString& text, const QString& title, bool with_cancel) {
+    QMessageBox box(QMessageBox::Question, title, text,
                     with_cancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     const int answer = box.exec();

@@ -19,7 +19,6 @@ class Iconv {
   Iconv& operator=(const Iconv&) = delete;
 
   // iconv reports failure to open as the integer -1 cast to its handle type.
-  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
   iconv_t get() const { return cd_; }
 

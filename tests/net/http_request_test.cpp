@@ -1,10 +1,6 @@
 #include "net/http_request.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/local_server.h"
+#include "tests/support/loopback_port.h"
 #include "text/gbk.h"
 
 namespace lumetta_test {
@@ -34,35 +31,8 @@ ScriptedReply Reply(int status, std::string body) {
   return reply;
 }
 
-// A loopback port with a socket bound to it but not listening: connections are refused.
-class ClosedPort {
- public:
-  ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~ClosedPort() { ::close(socket_); }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
- protected:
-  int socket_;
-  int port_ = 0;
-};
-
-// A loopback port that takes connections into its backlog and never answers.
-class SilentPort : public ClosedPort {
- public:
-  SilentPort() { ::listen(socket_, 4); }
-  bool WaitForConnection() const {
-    pollfd watched{socket_, POLLIN, 0};
-    return ::poll(&watched, 1, 5000) == 1;
-  }
-};
+using test_support::ClosedPort;
+using test_support::SilentPort;
 
 class HttpRequestTest : public LocalServerTest {
  protected:

@@ -10,44 +10,36 @@
 hidden_top=-77 shown_top=-1 hidden_left=-347 shown_left=-1 hidden_right=1277 shown_right=931
 away() { move_to 640 500; }
 
+# dock_cycle EDGE HIDDEN_X HIDDEN_Y SHOWN_X SHOWN_Y STRIP_X STRIP_Y: with the pointer away the
+# panel hides, the pointer on the strip brings it back, away again it hides again.
+dock_cycle() {
+  away
+  wait_for 10 origin_is "$panel" "$2" "$3" || fail "$1: not hidden, at $(window_origin "$panel")"
+  screenshot "dock_$1_hidden"
+  move_to "$6" "$7"
+  wait_for 10 origin_is "$panel" "$4" "$5" || fail "$1: the strip did not bring it back"
+  away
+  wait_for 10 origin_is "$panel" "$2" "$3" || fail "$1: not hidden again"
+  # Back out for the next move.
+  move_to "$6" "$7"
+  wait_for 10 origin_is "$panel" "$4" "$5" || fail "$1: the strip did not bring it back"
+}
+
 start_tessal
 panel=$(panel_window)
 read -r x y < <(window_origin "$panel")
 
 # Top: dropped 2 px below the edge.
 drag $((x + 150)) $((y + 25)) $((x + 150)) 27
-away
-wait_for 10 origin_is "$panel" "$x" "$hidden_top" || fail "top: not hidden, at $(window_origin "$panel")"
-screenshot dock_top_hidden
-move_to $((x + 150)) 1
-wait_for 10 origin_is "$panel" "$x" "$shown_top" || fail "top: the strip did not bring it back"
-screenshot dock_top_shown
-away
-wait_for 10 origin_is "$panel" "$x" "$hidden_top" || fail "top: not hidden again"
-
-# Left: brought back, then dropped 2 px from the left edge.
-move_to $((x + 150)) 1
-wait_for 10 origin_is "$panel" "$x" "$shown_top" || fail "top: the strip did not bring it back"
+dock_cycle top "$x" "$hidden_top" "$x" "$shown_top" $((x + 150)) 1
+# Left: dropped 2 px from the left edge.
 drag $((x + 150)) 40 152 340
-away
-wait_for 10 origin_is "$panel" "$hidden_left" 299 || fail "left: not hidden, at $(window_origin "$panel")"
-move_to 1 340
-wait_for 10 origin_is "$panel" "$shown_left" 299 || fail "left: the strip did not bring it back"
-away
-wait_for 10 origin_is "$panel" "$hidden_left" 299 || fail "left: not hidden again"
-screenshot dock_left_hidden
-
+dock_cycle left "$hidden_left" 299 "$shown_left" 299 1 340
 # Right: dropped past the right edge.
-move_to 1 340
-wait_for 10 origin_is "$panel" "$shown_left" 299 || fail "left: the strip did not bring it back"
 drag 150 340 1085 340
-away
-wait_for 10 origin_is "$panel" "$hidden_right" 299 || fail "right: not hidden, at $(window_origin "$panel")"
-move_to 1278 340
-wait_for 10 origin_is "$panel" "$shown_right" 299 || fail "right: the strip did not bring it back"
+dock_cycle right "$hidden_right" 299 "$shown_right" 299 1278 340
 away
 wait_for 10 origin_is "$panel" "$hidden_right" 299 || fail "right: not hidden again"
-screenshot dock_right_hidden
 
 # Locked from the tray icon's menu while hidden: it stays hidden, the strip no longer works.
 wait_for 20 tray_window || fail "no tray icon in the notification area"

@@ -24,11 +24,16 @@ printf '%s\n' "$1" >>"$(dirname "$0")/../opened.txt"
 SCRIPT
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
+# Start at login writes to the user's autostart folder: keep it inside the test's folder.
+export XDG_CONFIG_HOME="$work/config"
 # Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
 export no_proxy="*" NO_PROXY="*"
 
 tessal_pid=""
+# Further processes a test starts for itself, stopped at the end.
+own_pids=()
 finish() {
+  if ((${#own_pids[@]} > 0)); then stop_processes "${own_pids[@]}"; fi
   # Tessal saves its place when told to stop: let it finish before its folder goes.
   if [ -n "$tessal_pid" ]; then
     kill "$tessal_pid" 2>/dev/null || true

@@ -71,7 +71,7 @@ TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
   Mini& mini = StartWith("", "icbcrmbgold,385.20,385.60\r\n");
   EXPECT_EQ(IniText(),
             "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\nLockState="
-            "UnLock\r\n");
+            "UnLock\r\nAutoRun=False\r\n");
   EXPECT_EQ(CheckedProducts(), std::vector<std::string>{"Menu_ICBC_RMB_GOLD"});
   EXPECT_TRUE(mini.MenuItem("Menu_Speed_Normal")->isChecked());
   EXPECT_FALSE(mini.MenuItem("Menu_Speed_Quick")->isChecked());
@@ -81,8 +81,11 @@ TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
   EXPECT_EQ(mini.Control("PriceType")->text(), QStringLiteral("￥纸黄金"));
   EXPECT_EQ(Caption(), QStringLiteral("买入:385.20 卖出:385.60"));
 
-  // One request, with a fresh cache-busting number in the plain form.
-  const auto requests = Server().Requests();
+  // One quote request, with a fresh cache-busting number in the plain form.
+  std::vector<lumetta_server::LoggedRequest> requests;
+  for (const auto& request : Server().Requests()) {
+    if (request.target.starts_with("/Soft/Price.asp")) requests.push_back(request);
+  }
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^/Soft/Price\.asp\?Type=0&r=\d{1,10}(\.\d+)?$)"))
                   .match(QString::fromStdString(requests[0].target))

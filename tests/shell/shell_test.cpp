@@ -163,7 +163,8 @@ TEST_F(ShellTest, AClickNeverChangesAMarkByItself) {
       if (choice.menu_item == name) return mini.TransparentValue() == choice.percent;
     }
     if (name == "Menu_LockForm") return mini.IsLocked() == -1;
-    return std::nullopt;  // start at login: no owner changes it yet
+    if (name == "Menu_AutoRun") return mini.Ini().GetIniString("System", "AutoRun") == "True";
+    return std::nullopt;
   };
 
   for (QAction* clicked : checkable) {

@@ -47,7 +47,7 @@ TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
 
   EXPECT_EQ(IniText(),
             "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\nLockState="
-            "UnLock\r\n");
+            "UnLock\r\nAutoRun=False\r\n");
   EXPECT_EQ(
       CheckedCount(mini, {"Menu_RMB", "Menu_GOLD", "Menu_ICBC_RMB_GOLD", "Menu_ICBC_RMB_SILVER",
                           "Menu_ICBC_RMB_PLATINUM", "Menu_ICBC_USD_GOLD", "Menu_ICBC_USD_SILVER",

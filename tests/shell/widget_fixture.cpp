@@ -19,8 +19,8 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
   environment.server_host = server_host;
   environment.autostart_dir = folder_.path() + QStringLiteral("/autostart");
   environment.open_page = [this](const std::string& address) { opened_pages_.push_back(address); };
-  environment.ask = [this](const QString& text, bool /*with_cancel*/) {
-    questions_.push_back(text);
+  environment.ask = [this](const QString& text, const QString& title, bool with_cancel) {
+    questions_.push_back({text, title, with_cancel});
     return answer_;
   };
   environment.end_program = [this] { ++program_ends_; };

@@ -38,7 +38,12 @@ class WidgetTest : public ::testing::Test {
   std::unique_ptr<lumetta_server::QuoteServer> server_;
   std::unique_ptr<Mini> mini_;
   std::vector<std::string> opened_pages_;
-  std::vector<QString> questions_;
+  struct Question {
+    QString text;
+    QString title;
+    bool with_cancel = false;
+  };
+  std::vector<Question> questions_;
   bool answer_ = true;
   int program_ends_ = 0;
 };

@@ -1,0 +1,153 @@
+#include "services/autostart.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "settings/profile_file.h"
+#include "text/ascii_case.h"
+#include "text/converter.h"
+
+namespace services {
+namespace {
+
+// The file is UTF-8 and a string value holds no control characters. An escaped newline would
+// still be one inside the command line, where launchers do not agree what it means.
+bool CanBeWritten(std::string_view path) {
+  while (!path.empty()) {
+    const auto byte = static_cast<unsigned char>(path.front());
+    if (byte < 0x20 || byte == 0x7F) return false;
+    const std::size_t length = text::Utf8CharLength(path);
+    if (length == 0) return false;
+    path.remove_prefix(length);
+  }
+  return true;
+}
+
+// Always quoted: harmless for plain paths and one rule less to get wrong.
+std::string QuotedArgument(std::string_view path) {
+  std::string argument = "\"";
+  for (const char c : path) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') argument += '\\';
+    argument += c;
+  }
+  argument += '"';
+  return argument;
+}
+
+// The key file's own escapes come on top of the argument's: a backslash doubles again, and a
+// lone '%' would start a field code.
+std::string ExecValue(std::string_view argument) {
+  std::string value;
+  for (const char c : argument) {
+    if (c == '\\') {
+      value += "\\\\";
+    } else if (c == '%') {
+      value += "%%";
+    } else {
+      value += c;
+    }
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string NormaliseAutoRun(std::string_view auto_run) {
+  return text::EqualsIgnoreAsciiCase(auto_run, "true") ? "True" : "False";
+}
+
+std::string CommandPath(std::string_view program_dir) {
+  std::string path(program_dir);
+  if (!path.ends_with('/')) path += '/';
+  path += kProgramName;
+  return path;
+}
+
+std::string AutostartEntryText(std::string_view command_path) {
+  if (command_path.empty() || !CanBeWritten(command_path)) return {};
+  std::string entry = "[Desktop Entry]\nType=Application\nName=";
+  entry += kProgramName;
+  entry += "\nExec=";
+  entry += ExecValue(QuotedArgument(command_path));
+  entry += '\n';
+  return entry;
+}
+
+}  // namespace services
+
+namespace Code {
+namespace {
+
+// Only the user-interface thread sets the entry, as only it wrote the registry.
+int reg_last_result = 0;
+
+std::string EntryPath(const std::string& autostart_dir, std::string_view name) {
+  std::string path = autostart_dir;
+  if (!path.ends_with('/')) path += '/';
+  path += name;
+  path += ".desktop";
+  return path;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Creates the missing folders of `path` the way the base-directory rules ask for, readable
+// by the user alone. 0 or the errno of the step that failed.
+int MakeFolders(const std::string& path) {
+  if (path.empty()) return ENOENT;
+  if (IsFolder(path)) return 0;
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    if (end == std::string::npos) break;
+  }
+  // EEXIST also comes for a file of that name.
+  return IsFolder(path) ? 0 : ENOTDIR;
+}
+
+bool IsValidName(std::string_view name) {
+  return !name.empty() && name.find('/') == std::string_view::npos && name != "." && name != "..";
+}
+
+}  // namespace
+
+int RegLastResult() { return reg_last_result; }
+
+void SetRegValue(const std::string& autostart_dir, std::string_view name,
+                 const std::string& command_path) {
+  const std::string entry = services::AutostartEntryText(command_path);
+  if (entry.empty() || !IsValidName(name)) {
+    reg_last_result = EINVAL;
+    return;
+  }
+  reg_last_result = MakeFolders(autostart_dir);
+  if (reg_last_result != 0) return;
+
+  const std::string path = EntryPath(autostart_dir, name);
+  // What a killed write left behind goes once it is surely no one's work in progress.
+  profile::RemoveStaleTemporaries(path, std::chrono::minutes(1));
+  errno = 0;
+  if (profile::ReplaceFile(path, entry)) {
+    reg_last_result = 0;
+  } else {
+    // Some refusals (a folder in the entry's place) set no errno of their own.
+    reg_last_result = errno != 0 ? errno : EIO;
+  }
+}
+
+void DeleteRegValue(const std::string& autostart_dir, std::string_view name) {
+  if (!IsValidName(name)) {
+    reg_last_result = EINVAL;
+    return;
+  }
+  const std::string path = EntryPath(autostart_dir, name);
+  reg_last_result = ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace Code

@@ -1,0 +1,96 @@
+#include "net/counter_visitor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/local_server.h"
+#include "tests/support/loopback_port.h"
+
+namespace lumetta_test {
+namespace {
+
+using lumetta_server::HeaderValue;
+
+using test_support::LoopbackPort;
+
+class CounterVisitorTest : public LocalServerTest {
+ protected:
+  // Visits run one after another, so once this marker load arrives every earlier one is done.
+  void Drain(Code::CounterVisitor& visitor) {
+    const std::size_t before = server_.Requests().size();
+    visitor.Visit(Url("/drained"));
+    ASSERT_TRUE(server_.WaitForRequests(before + 1, 30s));
+  }
+
+  std::vector<std::string> Targets() const {
+    std::vector<std::string> targets;
+    for (const auto& request : server_.Requests()) targets.push_back(request.target);
+    return targets;
+  }
+};
+
+TEST_F(CounterVisitorTest, SendsBackTheCookieTheFirstLoadSetWithTheWidgetsGetHeaders) {
+  {
+    Code::CounterVisitor visitor;
+    visitor.Visit(Url("/Soft/Count.asp"));
+    visitor.Visit(Url("/Soft/Count.asp"));
+    ASSERT_TRUE(server_.WaitForRequests(2, 30s));
+    Drain(visitor);
+  }
+  WidgetGet(Url("/Soft/Count.asp"));
+
+  const auto log = server_.Requests();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[0].method, "GET");
+  EXPECT_EQ(log[0].headers, log[3].headers);
+  const auto loads = server_.CounterLoads();
+  const auto visitor_loads =
+      std::find_if(loads.begin(), loads.end(), [](const auto& entry) { return entry.second == 2; });
+  ASSERT_NE(visitor_loads, loads.end());
+  EXPECT_EQ(HeaderValue(log[1], "Cookie"), "CountId=" + visitor_loads->first);
+}
+
+TEST_F(CounterVisitorTest, KeepsOnlyAFewVisitsWhileALoadIsInFlight) {
+  Code::CounterVisitor visitor;
+  std::optional<LoopbackPort> silent(std::in_place, true);
+  visitor.Visit(silent->Url());
+  ASSERT_TRUE(silent->WaitForConnection());
+  for (int i = 0; i < 20; ++i) visitor.Visit(Url("/Soft/Count.asp"));
+  // Closing the port resets the connection waiting in its backlog, which frees the worker.
+  silent.reset();
+  ASSERT_TRUE(server_.WaitForRequests(Code::CounterVisitor::kMaxPendingVisits, 30s));
+  Drain(visitor);
+
+  std::vector<std::string> expected(Code::CounterVisitor::kMaxPendingVisits, "/Soft/Count.asp");
+  expected.push_back("/drained");
+  EXPECT_EQ(Targets(), expected);
+}
+
+TEST_F(CounterVisitorTest, OnlyWebAddressesAreLoaded) {
+  Code::CounterVisitor visitor;
+  visitor.Visit("file:///etc/hostname");
+  Drain(visitor);
+  EXPECT_EQ(Targets(), std::vector<std::string>{"/drained"});
+}
+
+// Passing means the visitors were destroyed at all, and nothing crashed or leaked.
+TEST(CounterVisitorStopTest, StopsWhileAServerNeverAnswersOrRefuses) {
+  const LoopbackPort silent(true);
+  const LoopbackPort refused(false);
+  {
+    Code::CounterVisitor visitor;
+    visitor.Visit(silent.Url());
+    visitor.Visit(silent.Url());
+    EXPECT_TRUE(silent.WaitForConnection());
+  }
+  Code::CounterVisitor visitor;
+  for (int i = 0; i < 5; ++i) visitor.Visit(refused.Url());
+}
+
+}  // namespace
+}  // namespace lumetta_test

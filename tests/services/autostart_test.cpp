@@ -1,0 +1,212 @@
+#include "services/autostart.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using services::AutostartEntryText;
+using test_support::ReadBytes;
+using test_support::TempFolder;
+using test_support::WriteBytes;
+
+// The value of `key` in the entry, blanks after the '=' dropped as key files allow.
+std::optional<std::string> ValueOf(const std::string& entry, const std::string& key) {
+  std::istringstream lines(entry);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.starts_with(key + "=")) {
+      const std::size_t start = line.find_first_not_of(' ', key.size() + 1);
+      return start == std::string::npos ? "" : line.substr(start);
+    }
+  }
+  return std::nullopt;
+}
+
+// Undoes the escapes of a key-file string value; nullopt for an unknown one.
+std::optional<std::string> StringUnescape(const std::string& value) {
+  const std::string escaped = "sntr\\";
+  const std::string meant = " \n\t\r\\";
+  std::string result;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\') {
+      result += value[i];
+    } else if (++i == value.size() || escaped.find(value[i]) == std::string::npos) {
+      return std::nullopt;
+    } else {
+      result += meant[escaped.find(value[i])];
+    }
+  }
+  return result;
+}
+
+// The one argument of an unescaped command line: reserved characters only inside double
+// quotes, where a backslash escapes '"', '`', '$' and '\' alone, and "%%" for a percent sign.
+// nullopt for anything else, several arguments and other field codes included.
+std::optional<std::string> OnlyArgument(const std::string& line) {
+  const std::string reserved = "\t\n\"' \\><~|&;$*?#()`";
+  std::string argument;
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    const char next = i + 1 < line.size() ? line[i + 1] : '\0';
+    if (c == '%') {
+      if (next != '%') return std::nullopt;
+      argument += line[++i];
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (quoted && c == '\\') {
+      if (next == '\0' || std::string("\"`$\\").find(next) == std::string::npos) {
+        return std::nullopt;
+      }
+      argument += line[++i];
+    } else if (!quoted && reserved.find(c) != std::string::npos) {
+      return std::nullopt;
+    } else {
+      argument += c;
+    }
+  }
+  if (quoted) return std::nullopt;
+  return argument;
+}
+
+// The program an entry starts, read back by the rules a launcher follows.
+std::optional<std::string> ProgramOf(const std::string& entry) {
+  const std::optional<std::string> value = ValueOf(entry, "Exec");
+  const std::optional<std::string> line = value ? StringUnescape(*value) : std::nullopt;
+  return line ? OnlyArgument(*line) : std::nullopt;
+}
+
+TEST(AutostartTest, NormaliseAutoRunKeepsOnlyTrueInAnyCase) {
+  for (const char* on : {"TRUE", "true", "tRuE", "True"}) {
+    EXPECT_EQ(services::NormaliseAutoRun(on), "True") << on;
+  }
+  for (const char* off : {"yes", "", "false ", " true", "FALSE", "1"}) {
+    EXPECT_EQ(services::NormaliseAutoRun(off), "False") << off;
+  }
+}
+
+TEST(AutostartTest, CommandPathAddsOneSeparator) {
+  EXPECT_EQ(services::CommandPath("/opt/x"), "/opt/x/Tessal");
+  EXPECT_EQ(services::CommandPath("/opt/x/"), "/opt/x/Tessal");
+  EXPECT_EQ(services::CommandPath("/"), "/Tessal");
+}
+
+TEST(AutostartTest, EntryIsAnApplicationStartingTheProgram) {
+  const std::string entry = AutostartEntryText("/opt/Tessal");
+  EXPECT_TRUE(entry.starts_with("[Desktop Entry]\n"));
+  EXPECT_EQ(ValueOf(entry, "Type"), "Application");
+  EXPECT_EQ(ValueOf(entry, "Name"), "Tessal");
+  EXPECT_EQ(ProgramOf(entry), "/opt/Tessal");
+  EXPECT_TRUE(entry.ends_with('\n'));
+}
+
+TEST(AutostartTest, ExecEscapesTheArgumentThenTheString) {
+  // Quoting turns \ into \\ and " into \", $ into \$; the string value then doubles every
+  // backslash, and % becomes %%.
+  EXPECT_EQ(ValueOf(AutostartEntryText("/a b\\c\"$%"), "Exec"), R"("/a b\\\\c\\"\\$%%")");
+}
+
+TEST(AutostartTest, AwkwardPathsSurviveTheRoundTrip) {
+  for (const std::string path : {
+           "/home/ann/my tools/Tessal",
+           "/home/it's \"quoted\"/Tessal",
+           "/mnt/c\\Program Files\\/Tessal",
+           "/srv/$HOME/`id`/Tessal",
+           "/srv/100%/%f %%/Tessal",
+           "/opt/a;b&c|d>e<f~g*h?i#j(k)l/Tessal",
+           "/home/用户/报价 工具/Tessal",
+           "/trailing\\",
+           "relative/Tessal",
+       }) {
+    SCOPED_TRACE(path);
+    const std::string entry = AutostartEntryText(path);
+    EXPECT_EQ(ProgramOf(entry), path);
+    // Nothing of the path may end the line or start another key.
+    EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 4);
+  }
+}
+
+TEST(AutostartTest, PathsNoEntryCanNameGiveNoText) {
+  for (const std::string& path :
+       {std::string(), std::string("/opt/a\nExec=/bin/sh"), std::string("/opt/tab\there"),
+        std::string("/opt/cr\r"), std::string("/opt/\xff\xfe"), std::string("/opt/nul\0x", 10)}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(AutostartEntryText(path), "");
+  }
+}
+
+TEST(AutostartTest, SetCreatesTheFolderAndTheEntry) {
+  TempFolder folder;
+  const std::string autostart = folder.File("config/autostart");
+  Code::SetRegValue(autostart, "vomra", "/opt/my tools/Tessal");
+  EXPECT_EQ(Code::RegLastResult(), 0);
+
+  const std::string entry = ReadBytes(autostart + "/vomra.desktop");
+  EXPECT_EQ(ProgramOf(entry), "/opt/my tools/Tessal");
+  struct stat info {};
+  ASSERT_EQ(::stat(autostart.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+  // A second write replaces the entry and leaves no temporary file behind.
+  Code::SetRegValue(autostart + "/", "vomra", "/usr/local/Tessal");
+  EXPECT_EQ(Code::RegLastResult(), 0);
+  EXPECT_EQ(ProgramOf(ReadBytes(autostart + "/vomra.desktop")), "/usr/local/Tessal");
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(autostart)) {
+    names.push_back(item.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"vomra.desktop"});
+}
+
+TEST(AutostartTest, DeleteRemovesTheEntryOnce) {
+  TempFolder folder;
+  Code::SetRegValue(folder.path(), "vomra", "/opt/Tessal");
+  ASSERT_EQ(Code::RegLastResult(), 0);
+  WriteBytes(folder.File("other.desktop"), "[Desktop Entry]\n");
+
+  Code::DeleteRegValue(folder.path(), "vomra");
+  EXPECT_EQ(Code::RegLastResult(), 0);
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"other.desktop"});
+
+  Code::DeleteRegValue(folder.path(), "vomra");
+  EXPECT_EQ(Code::RegLastResult(), ENOENT);
+  Code::DeleteRegValue(folder.File("missing"), "vomra");
+  EXPECT_EQ(Code::RegLastResult(), ENOENT);
+}
+
+TEST(AutostartTest, FailuresLandInTheLastResultOnly) {
+  TempFolder folder;
+  const std::string file = folder.File("plain");
+  WriteBytes(file, "not a folder");
+
+  Code::SetRegValue(folder.path(), "vomra", "/opt/Tessal");
+  ASSERT_EQ(Code::RegLastResult(), 0);
+  EXPECT_NO_THROW(Code::SetRegValue(file + "/autostart", "vomra", "/opt/Tessal"));
+  EXPECT_NE(Code::RegLastResult(), 0);
+  EXPECT_EQ(ReadBytes(file), "not a folder");
+
+  // A folder in the entry's place cannot be replaced by a file.
+  TempFolder blocked;
+  ASSERT_EQ(::mkdir(blocked.File("vomra.desktop").c_str(), 0700), 0);
+  EXPECT_NO_THROW(Code::SetRegValue(blocked.path(), "vomra", "/opt/Tessal"));
+  EXPECT_NE(Code::RegLastResult(), 0);
+
+  // A path no entry can name writes nothing.
+  TempFolder untouched;
+  EXPECT_NO_THROW(Code::SetRegValue(untouched.path(), "vomra", "/opt/a\nb/Tessal"));
+  EXPECT_EQ(Code::RegLastResult(), EINVAL);
+  EXPECT_TRUE(untouched.Entries().empty());
+}
+
+}  // namespace

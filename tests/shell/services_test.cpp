@@ -1,0 +1,161 @@
+// The update check, start at login and the usage counter through the panel, against scripted
+// replies of the local quote server and a temporary autostart folder.
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/shell/widget_fixture.h"
+
+namespace {
+
+constexpr const char* kVersion = "/Soft/Version.asp";
+constexpr const char* kCount = "/Soft/Count.asp";
+
+class ServicesTest : public WidgetTest {
+ protected:
+  // A server that offers `record` as its version record.
+  std::string ServerWithRecord(const std::string& record) {
+    Reply(kVersion, record);
+    Reply("/Soft/Price.asp", "");
+    Reply("/Soft/News.asp", "");
+    return Server().host();
+  }
+  QString EntryPath() const { return folder_.filePath(QStringLiteral("autostart/vomra.desktop")); }
+  QString EntryText() const {
+    QFile file(EntryPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  }
+  std::string Stored(const char* key) const { return mini_->Ini().GetIniString("System", key); }
+};
+
+const QString kPrompt = QStringLiteral(
+    "\r\n   您当前的软件有最新版本!              \r\n\r\n   版本号:v1.1\r\n\r\n"
+    "   发布日期:2026-12-01\r\n\r\n   软件特性:更快 更稳\r\n\r\n   您是否下载新版本软件?");
+
+TEST_F(ServicesTest, ANewerVersionIsOfferedAndOkDownloadsAndEnds) {
+  const std::string host =
+      ServerWithRecord("1.1\r\nFalse\r\n2026-12-01\r\n更快 更稳\r\nhttp://dl.example/new");
+  answer_ = false;  // Cancel: the panel goes on
+  StartMini(host);
+  ASSERT_EQ(questions_.size(), 1U);
+  EXPECT_EQ(questions_[0].text, kPrompt);
+  EXPECT_EQ(questions_[0].title, QStringLiteral("更新提示"));
+  EXPECT_TRUE(questions_[0].with_cancel);
+  EXPECT_TRUE(opened_pages_.empty());
+  EXPECT_EQ(program_ends_, 0);
+  EXPECT_TRUE(mini_->isVisible());
+
+  answer_ = true;
+  mini_->MenuItem("Menu_CheckUpDate")->trigger();
+  ASSERT_EQ(questions_.size(), 2U);
+  EXPECT_EQ(opened_pages_, std::vector<std::string>{"http://dl.example/new"});
+  EXPECT_EQ(program_ends_, 1);
+}
+
+TEST_F(ServicesTest, AnUpdateAcceptedAtStartUpWritesNothing) {
+  const std::string host =
+      ServerWithRecord("2.0\r\nTrue\r\n2026-12-01\r\n必须更新\r\nhttp://dl.example/new");
+  StartMini(host);
+  ASSERT_EQ(questions_.size(), 1U);
+  EXPECT_FALSE(questions_[0].with_cancel);  // mandatory: OK alone
+  EXPECT_EQ(program_ends_, 1);
+  EXPECT_EQ(opened_pages_, std::vector<std::string>{"http://dl.example/new"});
+  EXPECT_FALSE(mini_->isVisible());
+  EXPECT_TRUE(QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(ServicesTest, OnRequestEveryOutcomeIsReportedQuietlyOnlyANewerVersion) {
+  StartMini(ServerWithRecord("1.0\r\nFalse\r\n2026-01-01\r\n-\r\nhttp://dl.example/"));
+  EXPECT_TRUE(questions_.empty());
+  mini_->CheckUpDate(QStringLiteral("1"));
+  ASSERT_EQ(questions_.size(), 1U);
+  EXPECT_EQ(questions_[0].text, QStringLiteral("您的软件已经最新版本!"));
+  EXPECT_EQ(questions_[0].title, QStringLiteral("提示"));
+  EXPECT_FALSE(questions_[0].with_cancel);
+
+  // A record that is no record, and a download address that is no web address, fail.
+  for (const char* record : {"1.1\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/\r\n",
+                             "1.1\r\nFalse\r\nd\r\nf\r\nfile:///bin/sh"}) {
+    Reply(kVersion, record);
+    mini_->CheckUpDate(QStringLiteral("0"));
+    mini_->CheckUpDate(QStringLiteral("1"));
+    EXPECT_EQ(questions_.back().text, QStringLiteral("服务器连接失败,检测更新失败!")) << record;
+  }
+  EXPECT_EQ(questions_.size(), 3U);
+  EXPECT_TRUE(opened_pages_.empty());
+  EXPECT_EQ(program_ends_, 0);
+}
+
+TEST_F(ServicesTest, AnUnreachableServerShowsNothingAtStartUp) {
+  StartMini("127.0.0.1:1");
+  EXPECT_TRUE(questions_.empty());
+  EXPECT_TRUE(mini_->isVisible());
+  mini_->CheckUpDate(QStringLiteral("1"));
+  ASSERT_EQ(questions_.size(), 1U);
+  EXPECT_EQ(questions_[0].text, QStringLiteral("服务器连接失败,检测更新失败!"));
+}
+
+TEST_F(ServicesTest, StartAtLoginWritesAndRemovesTheEntry) {
+  // The first run removes an entry a former copy left and stores "False".
+  ASSERT_TRUE(QDir(folder_.path()).mkpath(QStringLiteral("autostart")));
+  QFile old_entry(EntryPath());
+  ASSERT_TRUE(old_entry.open(QIODevice::WriteOnly));
+  old_entry.close();
+  StartMini();
+  EXPECT_FALSE(QFile::exists(EntryPath()));
+  EXPECT_EQ(Stored("AutoRun"), "False");
+  EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+
+  mini_->MenuItem("Menu_AutoRun")->trigger();
+  EXPECT_TRUE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+  EXPECT_EQ(Stored("AutoRun"), "True");
+  EXPECT_TRUE(EntryText().contains(QStringLiteral("Exec=\"") + folder_.path() +
+                                   QStringLiteral("/Tessal\"\n")))
+      << EntryText().toStdString();
+  mini_->MenuItem("Menu_AutoRun")->trigger();
+  EXPECT_FALSE(QFile::exists(EntryPath()));
+  EXPECT_EQ(Stored("AutoRun"), "False");
+
+  for (const auto& [stored, saved] : std::vector<std::pair<std::string, std::string>>{
+           {"TRUE", "True"}, {"yes", "False"}, {"", "False"}, {"true", "True"}}) {
+    WriteIni("[System]\r\nAutoRun=" + stored + "\r\n");
+    StartMini();
+    EXPECT_EQ(Stored("AutoRun"), saved) << stored;
+    EXPECT_EQ(QFile::exists(EntryPath()), saved == "True") << stored;
+    EXPECT_EQ(mini_->MenuItem("Menu_AutoRun")->isChecked(), saved == "True") << stored;
+  }
+}
+
+TEST_F(ServicesTest, AnUnwritableAutostartFolderStillTogglesTheChoice) {
+  // A file where the folder should be.
+  QFile blocker(folder_.filePath(QStringLiteral("autostart")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  StartMini();
+  mini_->MenuItem("Menu_AutoRun")->trigger();
+  EXPECT_TRUE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+  EXPECT_EQ(Stored("AutoRun"), "True");
+  mini_->MenuItem("Menu_AutoRun")->trigger();
+  EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+  EXPECT_EQ(Stored("AutoRun"), "False");
+}
+
+TEST_F(ServicesTest, TheCounterIsLoadedAtStartUpAndAtEveryTickWithItsCookie) {
+  const std::string host = ServerWithRecord("1.0\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/");
+  StartMini(host);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(kCount) >= 1; }, 10000));
+  EXPECT_EQ(RequestCount(kCount), 1U);
+  // The timer's own ticks, made quick.
+  mini_->CountTimer()->setInterval(20);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(kCount) >= 3; }, 10000));
+  mini_->CountTimer()->stop();
+  // One visitor: the cookie of the first load came back on the later ones.
+  const auto loads = Server().CounterLoads();
+  ASSERT_EQ(loads.size(), 1U);
+  EXPECT_GE(loads.begin()->second, 3);
+}
+
+}  // namespace
