@@ -119,7 +119,7 @@ std::string HttpRequest(const std::string& url, bool use_server_xml_http, const 
     StartDetachedTransfer(std::move(request), limits);
     return {};
   }
-  const TransferOutcome outcome = PerformTransfer(request, limits);
+  const TransferOutcome outcome = PerformTransfer(request, limits, limits.abort);
   if (!outcome.completed || outcome.status != 200) return {};
   return BytesToText(outcome.body, NormalizeCharset(charset));
 }

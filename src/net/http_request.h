@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -13,6 +14,8 @@ namespace Code {
 struct HttpLimits {
   std::chrono::milliseconds connect_timeout{5000};
   std::chrono::milliseconds total_timeout{15000};
+  // When given, polled while the transfer waits; once set, the request ends as failed.
+  const std::atomic<bool>* abort = nullptr;
 };
 
 // A reply body larger than this counts as a failure, so a hostile server cannot exhaust memory.

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -37,6 +38,9 @@ namespace {
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// How long start-up may wait for the server, all its requests together.
+constexpr std::chrono::milliseconds kStartupBudget{5000};
 
 QTimer* MakeTimer(QObject* parent, const char* name, int interval_ms) {
   auto* timer = new QTimer(parent);
@@ -78,6 +82,9 @@ Mini::Mini(Environment environment, QWidget* parent)
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(LogoIcon());
   CreateControls();
+  price_fetch_ = std::make_unique<shell::Fetcher>(this);
+  news_fetch_ = std::make_unique<shell::Fetcher>(this);
+  update_fetch_ = std::make_unique<shell::Fetcher>(this);
 
   count_timer_ = MakeTimer(this, "CountTimer", 60000);
   news_timer_ = MakeTimer(this, "NewsTimer", 1000);
@@ -192,6 +199,9 @@ void Mini::SetLabelColor(shell::Control* label, const QColor& color) {
 }
 
 void Mini::Load() {
+  // The update check and the first quote come before the panel shows, but a server that does
+  // not answer must not keep it away for long.
+  startup_deadline_ = std::chrono::steady_clock::now() + kStartupBudget;
   // Before anything is read: an accepted update ends the program here.
   CheckUpDate(QStringLiteral("0"));
   if (ended_) return;
@@ -239,6 +249,29 @@ void Mini::Load() {
 
   show();
   raise();
+  running_ = true;
+}
+
+void Mini::Fetch(shell::Fetcher& fetcher, shell::Fetcher::Work work, shell::Fetcher::Apply apply) {
+  if (running_) {
+    // A tick that finds the previous fetch of its kind still running does nothing.
+    fetcher.Start(std::move(work), std::move(apply));
+    return;
+  }
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      startup_deadline_ - std::chrono::steady_clock::now());
+  if (left <= std::chrono::milliseconds(0)) {
+    apply({});
+    return;
+  }
+  Code::HttpLimits limits;
+  limits.total_timeout = left;
+  limits.connect_timeout = std::min(limits.connect_timeout, left);
+  apply(work(limits));
+}
+
+bool Mini::FetchesIdle() const {
+  return !price_fetch_->Busy() && !news_fetch_->Busy() && !update_fetch_->Busy();
 }
 
 void Mini::Install() {

@@ -8,11 +8,14 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string_view>
 
 #include "settings/ini_class.h"
 #include "shell/environment.h"
+#include "shell/fetcher.h"
 
 class Main;
 namespace Code {
@@ -49,7 +52,8 @@ class Mini : public QWidget {
   void ChangeRefreshTime(QString& refresh_time_string);
 
   // News ticker.
-  void LoadNews();
+  // Loads the news list; `then` runs once the reply is applied.
+  void LoadNews(std::function<void()> then = {});
   void NewsTick();
   void NewsClick();
   void NewsHoverOn();
@@ -77,6 +81,9 @@ class Mini : public QWidget {
   void SetAutoRun(QString& auto_run_string);
   // One background load of the usage counter; nothing waits for it.
   void CountVisit();
+
+  // True when no fetch runs or waits to be applied.
+  bool FetchesIdle() const;
 
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
@@ -126,6 +133,12 @@ class Mini : public QWidget {
   void ConnectLockButtons();
   void ConnectDragSurface();
   static Qt::WindowFlags PanelWindowFlags();
+  // Runs a request: during start-up at once, within what is left of the start-up budget; once
+  // the panel runs, in the background, with the reply applied when it arrives.
+  void Fetch(shell::Fetcher& fetcher, shell::Fetcher::Work work, shell::Fetcher::Apply apply);
+  void ApplyPrice(const std::string& reply);
+  void ShowNextHeadline();
+  void AnswerUpdate(const std::string& record, bool on_request);
   void ShowTrend(int trend);
   void SetLabelColor(shell::Control* label, const QColor& color);
   // A key of the settings file's one section.
@@ -141,6 +154,12 @@ class Mini : public QWidget {
   QTimer* price_timer_ = nullptr;
   std::unique_ptr<Main> main_;
   std::unique_ptr<Code::CounterVisitor> counter_;
+  std::unique_ptr<shell::Fetcher> price_fetch_;
+  std::unique_ptr<shell::Fetcher> news_fetch_;
+  std::unique_ptr<shell::Fetcher> update_fetch_;
+  // Start-up's requests share one time budget; once the panel runs they go to the background.
+  std::chrono::steady_clock::time_point startup_deadline_;
+  bool running_ = false;
   QPixmap background_;
 
   QString price_type_value_;

@@ -22,22 +22,37 @@ constexpr int kRotationIntervalMs = 5000;
 
 }  // namespace
 
-void Mini::LoadNews() {
-  const std::string reply = Code::HttpRequest(endpoints::NewsListUrl(environment_.server_host),
-                                              false, "GET", "", "", "", "", false, "gb2312");
-  if (!reply.empty()) {
-    news_list_ = QString::fromStdString(reply);
-    news_index_ = 0;
-  } else {
-    Control("News")->setText(Text(news::kNewsFailedText));
-  }
+void Mini::LoadNews(std::function<void()> then) {
+  const std::string url = endpoints::NewsListUrl(environment_.server_host);
+  Fetch(
+      *news_fetch_,
+      [url](const Code::HttpLimits& limits) {
+        return Code::HttpRequest(url, false, "GET", "", "", "", "", false, "gb2312", limits);
+      },
+      [this, then = std::move(then)](const std::string& reply) {
+        if (!reply.empty()) {
+          news_list_ = QString::fromStdString(reply);
+          news_index_ = 0;
+        } else {
+          Control("News")->setText(Text(news::kNewsFailedText));
+        }
+        if (then) then();
+      });
 }
 
 void Mini::NewsTick() {
-  if (news_list_.isEmpty()) LoadNews();
-  if (news_list_.isEmpty()) return;
-  if (news_timer_->interval() == kLoadingIntervalMs) news_timer_->setInterval(kRotationIntervalMs);
+  // While nothing is loaded, each tick loads; the first headline shows as soon as it arrives.
+  if (news_list_.isEmpty()) {
+    LoadNews([this] {
+      if (!news_list_.isEmpty()) ShowNextHeadline();
+    });
+    return;
+  }
+  ShowNextHeadline();
+}
 
+void Mini::ShowNextHeadline() {
+  if (news_timer_->interval() == kLoadingIntervalMs) news_timer_->setInterval(kRotationIntervalMs);
   const auto headline = news::NextHeadline(news_list_.toUtf8().toStdString(), news_index_);
   if (!headline) return;
   shell::Control* label = Control("News");

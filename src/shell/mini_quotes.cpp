@@ -74,8 +74,15 @@ QString Mini::GetPriceType(const QString& price_type_string) const {
 }
 
 void Mini::GetPrice() {
-  const std::string reply = Code::HttpRequest(endpoints::QuoteListUrl(environment_.server_host),
-                                              false, "GET", "", "", "", "", false, "gb2312");
+  const std::string url = endpoints::QuoteListUrl(environment_.server_host);
+  Fetch(*price_fetch_,
+        [url](const Code::HttpLimits& limits) {
+          return Code::HttpRequest(url, false, "GET", "", "", "", "", false, "gb2312", limits);
+        },
+        [this](const std::string& reply) { ApplyPrice(reply); });
+}
+
+void Mini::ApplyPrice(const std::string& reply) {
   shell::Control* price = Control("Price");
   const auto update = quotes::ApplyQuoteReply(reply, Utf8(price_type_value_), Utf8(price->tag),
                                               Utf8(GetPriceType(price_type_value_)));

@@ -31,10 +31,17 @@ void Mini::ConnectServicesMenu() {
 }
 
 void Mini::CheckUpDate(const QString& check_mode) {
-  const std::string record = Code::HttpRequest(endpoints::VersionUrl(environment_.server_host),
-                                               false, "GET", "", "", "", "", false, "gb2312");
-  const std::optional<services::UpdateMessage> message =
-      services::DecideUpdate(record, check_mode == QStringLiteral("1"));
+  const std::string url = endpoints::VersionUrl(environment_.server_host);
+  const bool on_request = check_mode == QStringLiteral("1");
+  Fetch(*update_fetch_,
+        [url](const Code::HttpLimits& limits) {
+          return Code::HttpRequest(url, false, "GET", "", "", "", "", false, "gb2312", limits);
+        },
+        [this, on_request](const std::string& record) { AnswerUpdate(record, on_request); });
+}
+
+void Mini::AnswerUpdate(const std::string& record, bool on_request) {
+  const std::optional<services::UpdateMessage> message = services::DecideUpdate(record, on_request);
   if (!message) return;
   // The panel sits above every managed window; the question must not open under it.
   lower();

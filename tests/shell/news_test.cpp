@@ -34,15 +34,22 @@ TEST_F(NewsTest, TwoItemsRotateAndAClickOpensTheShownOne) {
   EXPECT_TRUE(mini.NewsTimer()->isActive());
 
   mini.NewsTick();  // loads and shows the first item at once
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("金价走高"));
   EXPECT_EQ(mini.NewsTimer()->interval(), 5000);
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("白银回落"));
   ClickNews();
+  Settle();
   EXPECT_EQ(opened_pages_, std::vector<std::string>{"http://news.example/2"});
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("金价走高"));
-  for (int i = 0; i < 5; ++i) mini.NewsTick();
+  for (int i = 0; i < 5; ++i) {
+    mini.NewsTick();
+    Settle();
+  }
   // Loaded once for the whole run.
   EXPECT_EQ(RequestCount(kNews), 1u);
 }
@@ -51,6 +58,7 @@ TEST_F(NewsTest, TheTextAfterTheLastLineEndIsNeverShown) {
   Mini& mini = StartWithNews("第一条|http://a/1\r\n第二条|http://a/2");
   for (int i = 0; i < 3; ++i) {
     mini.NewsTick();
+    Settle();
     EXPECT_EQ(Headline(), QStringLiteral("第一条"));
   }
 }
@@ -58,24 +66,31 @@ TEST_F(NewsTest, TheTextAfterTheLastLineEndIsNeverShown) {
 TEST_F(NewsTest, ASingleItemWithoutALineEndNeverShows) {
   Mini& mini = StartWithNews("唯一一条|http://a/1");
   mini.NewsTick();
+  Settle();
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("正在加载资讯..."));
   EXPECT_EQ(mini.NewsTimer()->interval(), 5000);
   // A click on the loading text opens the maker's home page.
   ClickNews();
+  Settle();
   EXPECT_EQ(opened_pages_, std::vector<std::string>{Home()});
 }
 
 TEST_F(NewsTest, EmptyTitlesAndBadItems) {
   Mini& mini = StartWithNews("|http://a/empty\r\nno separator\r\na|b|c\r\n好|http://a/good\r\n");
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QString());
   ClickNews();
+  Settle();
   EXPECT_EQ(opened_pages_, std::vector<std::string>{"http://a/empty"});
   // Items without exactly one separator are stepped past.
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("好"));
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QString());
 }
 
@@ -83,7 +98,9 @@ TEST_F(NewsTest, LinksThatAreNotWebAddressesAreNotOpened) {
   Mini& mini = StartWithNews("本地|file:///etc/passwd\r\n脚本|javascript:alert(1)\r\n空|\r\n");
   for (int i = 0; i < 3; ++i) {
     mini.NewsTick();
+    Settle();
     ClickNews();
+    Settle();
   }
   EXPECT_TRUE(opened_pages_.empty());
 }
@@ -97,23 +114,28 @@ TEST_F(NewsTest, AFailedLoadCanBeRetriedByAClick) {
   Mini& mini = StartMini(Server().host());
 
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("资讯加载失败.点击这里重新加载!"));
   EXPECT_EQ(mini.NewsTimer()->interval(), 1000);
   mini.NewsTick();  // every tick tries again while nothing has loaded
+  Settle();
   EXPECT_EQ(RequestCount(kNews), 2u);
 
   // A retry that fails again ends on the failure text, not on the loading text.
   ClickNews();
+  Settle();
   EXPECT_EQ(RequestCount(kNews), 3u);
   EXPECT_EQ(Headline(), QStringLiteral("资讯加载失败.点击这里重新加载!"));
 
   Reply(kNews, "恢复|http://a/back\r\n");
   ClickNews();
+  Settle();
   EXPECT_EQ(RequestCount(kNews), 4u);
   EXPECT_EQ(Headline(), QStringLiteral("正在加载资讯..."));
   EXPECT_TRUE(opened_pages_.empty());
   EXPECT_FALSE(mini.NewsList().isEmpty());
   mini.NewsTick();
+  Settle();
   EXPECT_EQ(Headline(), QStringLiteral("恢复"));
   EXPECT_EQ(RequestCount(kNews), 4u);
 }
@@ -134,6 +156,7 @@ TEST_F(NewsTest, HoverLooksLikeALinkUntilThePointerMovesOnThePanel) {
 TEST_F(NewsTest, TheHoverUnderlineIsDrawnInsideTheLabel) {
   Mini& mini = StartWithNews("金价走高今日收盘|http://a/1\r\n");
   mini.NewsTick();
+  Settle();
   shell::Control* news = mini.Control("News");
   QTest::mouseMove(news, QPoint(10, 5));
   ASSERT_TRUE(news->font().underline());
@@ -160,8 +183,10 @@ TEST_F(NewsTest, ShortcutsAndTheAboutItemOpenTheirPages) {
   };
   click("OtherImage");
   mini.MenuItem("Menu_About")->trigger();
+  Settle();
   for (const char* item : {"Menu_ICBC_RMB_GOLD", "Menu_CCB_AU9995", "Menu_BOC_RMB_GOLD"}) {
     mini.MenuItem(item)->trigger();
+    Settle();
   }
   // Only the last product's logo is visible, but each one opens its own page.
   for (const char* logo : {"ICBCImage", "CCBImage", "BOCImage"}) click(logo);

@@ -103,6 +103,7 @@ TEST_F(QuotesTest, RiseFallAndFlatWithTheTrayTip) {
 
   Reply(kPrice, "gold,1900.1,1901.2\r\nRMB,270.60,271.20\r\nag,5.1,5.2\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:270.60 卖出:271.20"));
   EXPECT_EQ(Mark(), "up");
   EXPECT_EQ(PriceColor(), QColor(255, 0, 0));
@@ -113,12 +114,14 @@ TEST_F(QuotesTest, RiseFallAndFlatWithTheTrayTip) {
 
   Reply(kPrice, "rmb,270.1,271.2\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Mark(), "down");
   EXPECT_EQ(PriceColor(), QColor(0, 192, 0));
 
   // Equal in single precision; a changed sell price alone does not count.
   Reply(kPrice, "rmb,270.10,272.00\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(PriceColor(), mini.ButtonTextColor());
   EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("卖出价:272.00")));
@@ -128,6 +131,7 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
   Reply(kPrice, "rmb,270.60,271.20\r\n");
   mini.GetPrice();
+  Settle();
   const QString caption = Caption();
   const QString record = Record();
   const QString tip = Tray::CurrentTip();
@@ -144,6 +148,7 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
   for (const std::string& reply : replies) {
     Reply(kPrice, reply);
     mini.GetPrice();
+    Settle();
     EXPECT_EQ(Caption(), caption) << reply;
     EXPECT_EQ(Record(), record) << reply;
     EXPECT_EQ(Mark(), "up") << reply;
@@ -155,8 +160,10 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
   failure.body = "rmb,280.00,281.00\r\n";
   Server().Script(kPrice, failure);
   mini.GetPrice();
+  Settle();
   Server().Stop();
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Caption(), caption);
   EXPECT_EQ(Record(), record);
 }
@@ -165,6 +172,7 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
   Reply(kPrice, "rmb,270.40,271.00\r\nrmb,270.45,271.05\r\n");
   mini.GetPrice();
+  Settle();
   // The second line is compared against the first one's record.
   EXPECT_EQ(Caption(), QStringLiteral("买入:270.45 卖出:271.05"));
   EXPECT_EQ(Mark(), "up");
@@ -174,6 +182,7 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   const QString tip = Tray::CurrentTip();
   Reply(kPrice, "rmb,n/a,271.00\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:n/a 卖出:271.00"));
   EXPECT_EQ(Record(), QStringLiteral("rmb|n/a|271.00"));
   EXPECT_EQ(Mark(), "up");
@@ -181,6 +190,7 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   // And the next good quote has nothing to compare with.
   Reply(kPrice, "rmb,270.00,271.00\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Mark(), "up");
   EXPECT_EQ(Record(), QStringLiteral("rmb|270.00|271.00"));
 }
@@ -189,11 +199,13 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
   Reply(kPrice, "rmb,270.60,271.20\r\n");
   mini.GetPrice();
+  Settle();
   const QString rmb_tip = Tray::CurrentTip();
 
   // The gold line is missing at first: the loading state stays, flat and plain.
   Reply(kPrice, "rmb,270.70,271.20\r\n");
   mini.MenuItem("Menu_ICBC_USD_SILVER")->trigger();
+  Settle();
   EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "icbcusdsilver");
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcusdsilver"));
   EXPECT_EQ(VisibleShortcut(), "ICBCImage");
@@ -205,12 +217,14 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
 
   Reply(kPrice, "icbcusdsilver,24.10,24.30\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:24.10 卖出:24.30"));
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(Tray::CurrentTip(), rmb_tip);
 
   Reply(kPrice, "icbcusdsilver,24.00,24.30\r\n");
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(Mark(), "down");
   EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("[工商银行美元白银]")));
 
@@ -221,6 +235,7 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
            {"Menu_CCB_AU9999", "CCBImage", QStringLiteral("AU9999")},
            {"Menu_PA", "OtherImage", QStringLiteral("现货钯金")}}) {
     mini.MenuItem(item)->trigger();
+    Settle();
     EXPECT_EQ(VisibleShortcut(), shortcut) << item;
     EXPECT_EQ(mini.Control("PriceType")->text(), label) << item;
     EXPECT_EQ(CheckedProducts(), std::vector<std::string>{item});
@@ -233,9 +248,11 @@ TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("icbcrmbgold"));
 
   mini.PriceChange(QStringLiteral("Ccb AU9995"));  // not a code: a space
+  Settle();
   EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "ccb au9995");
 
   mini.PriceChange(QStringLiteral("AuGold"));
+  Settle();
   EXPECT_EQ(mini.PriceTypeValue(), QStringLiteral("augold"));
   // Label, logo and marks stay with the last known product; the price area resets.
   EXPECT_EQ(VisibleShortcut(), "ICBCImage");
@@ -249,21 +266,27 @@ TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   // The server does send it: the tip's brackets are empty.
   Reply(kPrice, "AUGOLD,500.00,501.00\r\n");
   mini.GetPrice();
+  Settle();
   mini.GetPrice();
+  Settle();
   EXPECT_EQ(
       Tray::CurrentTip(),
       QStringLiteral("\r\n   []   \r\n\r\n   买入价:500.00   \r\n\r\n   卖出价:501.00   \r\n"));
 
   // Choosing the selected product again runs the whole selection and fetches at once.
   mini.PriceChange(QStringLiteral("IcbcRmbGold"));
+  Settle();
   Reply(kPrice, "icbcrmbgold,2,3\r\n");
   mini.MenuItem("Menu_ICBC_RMB_GOLD")->trigger();
+  Settle();
   Reply(kPrice, "icbcrmbgold,3,4\r\n");
   mini.GetPrice();
+  Settle();
   ASSERT_EQ(Mark(), "up");
   const size_t before = RequestCount(kPrice);
   Reply(kPrice, "gold,1,2\r\n");
   mini.MenuItem("Menu_ICBC_RMB_GOLD")->trigger();
+  Settle();
   EXPECT_EQ(RequestCount(kPrice), before + 1);
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(Caption(), QStringLiteral("正在加载报价..."));
@@ -282,6 +305,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
                                                               {"Menu_Speed_Normal", "5", 5000},
                                                               {"Menu_Speed_Quick", "3", 3000}}) {
     mini.MenuItem(item)->trigger();
+    Settle();
     EXPECT_EQ(mini.PriceTimer()->interval(), interval) << item;
     EXPECT_TRUE(mini.PriceTimer()->isActive());
     EXPECT_EQ(mini_->Ini().GetIniString("System", "RefreshTime"), seconds);

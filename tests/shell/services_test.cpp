@@ -50,6 +50,7 @@ TEST_F(ServicesTest, ANewerVersionIsOfferedAndOkDownloadsAndEnds) {
 
   answer_ = true;
   mini_->MenuItem("Menu_CheckUpDate")->trigger();
+  Settle();
   ASSERT_EQ(questions_.size(), 2U);
   EXPECT_EQ(opened_pages_, std::vector<std::string>{"http://dl.example/new"});
   EXPECT_EQ(program_ends_, 1);
@@ -71,6 +72,7 @@ TEST_F(ServicesTest, OnRequestEveryOutcomeIsReportedQuietlyOnlyANewerVersion) {
   StartMini(ServerWithRecord("1.0\r\nFalse\r\n2026-01-01\r\n-\r\nhttp://dl.example/"));
   EXPECT_TRUE(questions_.empty());
   mini_->CheckUpDate(QStringLiteral("1"));
+  Settle();
   ASSERT_EQ(questions_.size(), 1U);
   EXPECT_EQ(questions_[0].text, QStringLiteral("您的软件已经最新版本!"));
   EXPECT_EQ(questions_[0].title, QStringLiteral("提示"));
@@ -81,7 +83,9 @@ TEST_F(ServicesTest, OnRequestEveryOutcomeIsReportedQuietlyOnlyANewerVersion) {
                              "1.1\r\nFalse\r\nd\r\nf\r\nfile:///bin/sh"}) {
     Reply(kVersion, record);
     mini_->CheckUpDate(QStringLiteral("0"));
+    Settle();
     mini_->CheckUpDate(QStringLiteral("1"));
+    Settle();
     EXPECT_EQ(questions_.back().text, QStringLiteral("服务器连接失败,检测更新失败!")) << record;
   }
   EXPECT_EQ(questions_.size(), 3U);
@@ -94,6 +98,7 @@ TEST_F(ServicesTest, AnUnreachableServerShowsNothingAtStartUp) {
   EXPECT_TRUE(questions_.empty());
   EXPECT_TRUE(mini_->isVisible());
   mini_->CheckUpDate(QStringLiteral("1"));
+  Settle();
   ASSERT_EQ(questions_.size(), 1U);
   EXPECT_EQ(questions_[0].text, QStringLiteral("服务器连接失败,检测更新失败!"));
 }
@@ -110,12 +115,14 @@ TEST_F(ServicesTest, StartAtLoginWritesAndRemovesTheEntry) {
   EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
 
   mini_->MenuItem("Menu_AutoRun")->trigger();
+  Settle();
   EXPECT_TRUE(mini_->MenuItem("Menu_AutoRun")->isChecked());
   EXPECT_EQ(Stored("AutoRun"), "True");
   EXPECT_TRUE(EntryText().contains(QStringLiteral("Exec=\"") + folder_.path() +
                                    QStringLiteral("/Tessal\"\n")))
       << EntryText().toStdString();
   mini_->MenuItem("Menu_AutoRun")->trigger();
+  Settle();
   EXPECT_FALSE(QFile::exists(EntryPath()));
   EXPECT_EQ(Stored("AutoRun"), "False");
 
@@ -136,9 +143,11 @@ TEST_F(ServicesTest, AnUnwritableAutostartFolderStillTogglesTheChoice) {
   blocker.close();
   StartMini();
   mini_->MenuItem("Menu_AutoRun")->trigger();
+  Settle();
   EXPECT_TRUE(mini_->MenuItem("Menu_AutoRun")->isChecked());
   EXPECT_EQ(Stored("AutoRun"), "True");
   mini_->MenuItem("Menu_AutoRun")->trigger();
+  Settle();
   EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
   EXPECT_EQ(Stored("AutoRun"), "False");
 }

@@ -12,6 +12,7 @@
 #include "shell/quit_signals.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
+#include "tests/support/loopback_port.h"
 
 namespace {
 
@@ -163,6 +164,26 @@ TEST_F(StartupTest, TerminationSignalsSaveThePositionLikeExit) {
   EXPECT_TRUE(QTest::qWaitFor([this] { return program_ends_ >= 2; }, 10000));
   EXPECT_EQ(mini_->Ini().GetIniString("System", "Left"), "7500");
   EXPECT_EQ(second_handler_calls, 0);
+}
+
+// A server that takes the connection and never answers: start-up gives up within its budget,
+// and afterwards no fetch holds the panel. Menu choices and the exit work while one hangs.
+TEST_F(StartupTest, ASilentServerNeverFreezesThePanel) {
+  const test_support::SilentPort silent;
+  Mini& mini = StartMini("127.0.0.1:" + std::to_string(silent.port()));
+  EXPECT_TRUE(mini.isVisible());
+  EXPECT_EQ(mini.Control("Price")->text(), QStringLiteral("正在加载报价..."));
+
+  mini.GetPrice();
+  mini.NewsTick();
+  mini.CheckUpDate(QStringLiteral("1"));
+  // Each returned at once: the requests are still waiting for their answers.
+  EXPECT_FALSE(mini.FetchesIdle());
+  mini.MenuItem("Menu_LockForm")->trigger();
+  EXPECT_EQ(mini.IsLocked(), -1);
+  mini.MenuItem("Menu_Exit")->trigger();
+  EXPECT_EQ(program_ends_, 1);
+  EXPECT_TRUE(questions_.empty());
 }
 
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {

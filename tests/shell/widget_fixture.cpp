@@ -1,6 +1,7 @@
 #include "tests/shell/widget_fixture.h"
 
 #include <QFile>
+#include <QTest>
 
 #include "shell/tray.h"
 #include "text/gbk.h"
@@ -32,6 +33,11 @@ Mini& WidgetTest::StartMini(const std::string& server_host) {
   Mini& mini = MakeMini(server_host);
   mini.Load();
   return mini;
+}
+
+void WidgetTest::Settle() {
+  ASSERT_TRUE(QTest::qWaitFor([this] { return mini_->FetchesIdle(); }, 20000))
+      << "a fetch never finished";
 }
 
 lumetta_server::QuoteServer& WidgetTest::Server() {

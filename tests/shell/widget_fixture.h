@@ -23,6 +23,9 @@ class WidgetTest : public ::testing::Test {
   // Creates and loads it.
   Mini& StartMini(const std::string& server_host = "127.0.0.1:1");
 
+  // Waits until the panel's background fetches have ended and their results are applied.
+  void Settle();
+
   // A still local quote server (prices do not move by themselves) for this test.
   lumetta_server::QuoteServer& Server();
   // Scripts a 200 reply of GBK text for a path.

@@ -15,6 +15,7 @@ class LoopbackPort {
   LoopbackPort& operator=(const LoopbackPort&) = delete;
 
   std::string Url(std::string_view path = "/") const;
+  int port() const { return port_; }
   // True once a connection waits in the backlog (bounded wait).
   bool WaitForConnection() const;
 
