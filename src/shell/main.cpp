@@ -1,8 +1,10 @@
 #include <QApplication>
 
 #include "shell/environment.h"
+#include "shell/instance_watch.h"
 #include "shell/mini.h"
 #include "shell/quit_signals.h"
+#include "shell/tray.h"
 #include "window/platform_choice.h"
 
 // The quote server's host[:port], fixed when the program is built.
@@ -26,6 +28,12 @@ int main(int argc, char* argv[]) {
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // One panel per folder: a second one would overwrite the first's settings with its own.
+  // Before anything is read or written, a start that finds its folder's panel running has
+  // it show itself and ends.
+  shell::InstanceWatch instance(QCoreApplication::applicationDirPath());
+  if (instance.AnotherRuns()) return 0;
+
   Mini mini(RealEnvironment(LUMETTA_SERVER_HOST));
   shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
   // A session checkpoint may not end the session: save the place and go on. Logout and
@@ -33,5 +41,7 @@ int main(int argc, char* argv[]) {
   QObject::connect(&application, &QGuiApplication::commitDataRequest, &mini,
                    [&mini](QSessionManager& /*manager*/) { mini.SavePosition(); });
   mini.Load();
+  // Only now: a request during start-up would show the panel before it is in place.
+  instance.OnShowRequest([&mini] { mini.TrayEvent(Tray::kLeftDoubleClick); });
   return QApplication::exec();
 }

@@ -18,6 +18,8 @@ Environment RealEnvironment(const std::string& server_host) {
   environment.ask = [](const QString& text, const QString& title, bool with_cancel) {
     QMessageBox box(QMessageBox::Question, title, text,
                     with_cancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok);
+    // The texts come from the server: shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     const int answer = box.exec();
     // Closing a box that only offers OK counts as OK.

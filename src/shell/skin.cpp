@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+#include "services/safe_file.h"
+
 namespace Skin {
 
 bool AttachIfPresent() {
@@ -12,7 +14,11 @@ bool AttachIfPresent() {
       !QFileInfo::exists(QStringLiteral("Skin.dll"))) {
     return false;
   }
-  QLibrary library(QDir::current().absoluteFilePath(QStringLiteral("Skin.dll")));
+  // Loading runs the library's code as the user: one that someone else could have put there
+  // or changed is passed over as silently as a missing one.
+  const QString path = QDir::current().absoluteFilePath(QStringLiteral("Skin.dll"));
+  if (!services::IsTrustedLibraryFile(path.toStdString())) return false;
+  QLibrary library(path);
   using AttachFunction = int (*)(const char*, const char*);
   auto attach = reinterpret_cast<AttachFunction>(library.resolve("SkinH_AttachEx"));
   if (attach == nullptr) return false;

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QWidget>
 #include <utility>
 
@@ -28,11 +29,17 @@ QString FitTip(const QString& tip) {
 }
 
 // The toolkit's tooltips break lines at LF; a CR before it would show as a stray glyph.
+// The tip is the server's text, never markup, but the toolkit renders a tip that looks like
+// markup as rich text: such a tip goes out escaped, its spaces kept and its breaks as <br>.
 QString ToolTipText(const QString& tip) {
   QString text = tip;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QChar('\r'), QChar('\n'));
-  return text;
+  if (!Qt::mightBeRichText(text)) return text;
+  QString rich = QStringLiteral("<p style=\"white-space:pre\">");
+  rich += text.toHtmlEscaped().replace(QChar('\n'), QStringLiteral("<br>"));
+  rich += QStringLiteral("</p>");
+  return rich;
 }
 
 int EventNumber(QSystemTrayIcon::ActivationReason reason) {

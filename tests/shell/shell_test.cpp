@@ -303,6 +303,10 @@ TEST_F(ShellTest, SkinIsAttachedOnlyWhenBothFilesArePresent) {
   EXPECT_FALSE(Skin::AttachIfPresent());
   QFile::remove(QStringLiteral("Skin.dat"));
   ASSERT_TRUE(QFile::copy(QStringLiteral(FAKE_SKIN_PATH), QStringLiteral("Skin.dll")));
+  // Whatever the build's umask: only a library nobody else may write is loaded.
+  ASSERT_TRUE(QFile::setPermissions(QStringLiteral("Skin.dll"),
+                                    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ReadOther));
   EXPECT_FALSE(Skin::AttachIfPresent());
   EXPECT_FALSE(QFile::exists(QStringLiteral("skin_called.txt")));
 

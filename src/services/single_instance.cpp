@@ -1,0 +1,159 @@
+#include "services/single_instance.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "settings/stored_values.h"
+
+namespace services {
+namespace {
+
+// A holder is between bind and listen for a moment only; one that stays unreachable longer
+// is not a panel of ours.
+constexpr int kAttempts = 40;
+constexpr std::chrono::milliseconds kPause{25};
+// A hung panel must not hang the start that calls it.
+constexpr timeval kCallTimeout{1, 0};
+
+// FNV-1a: a fixed-length name whatever the folder's length (abstract names end at 107 bytes),
+// and the same one from every build of the program.
+std::uint64_t NameHash(std::string_view key) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : key) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+// The user is part of the name: abstract names are shared by every user of the machine, and
+// one user's panels must not stand in the way of another's.
+struct SocketName {
+  sockaddr_un address{};
+  socklen_t length = 0;
+};
+
+SocketName NameOf(std::string_view key) {
+  char text[64];
+  const int size = std::snprintf(text, sizeof text, "lumetta-panel/%u/%016llx",
+                                 static_cast<unsigned>(::geteuid()),
+                                 static_cast<unsigned long long>(NameHash(key)));
+  SocketName name;
+  name.address.sun_family = AF_UNIX;
+  // sun_path[0] stays NUL: the abstract namespace, nothing on disk.
+  std::memcpy(name.address.sun_path + 1, text, static_cast<std::size_t>(size));
+  name.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + size);
+  return name;
+}
+
+const sockaddr* AsAddress(const SocketName& name) {
+  return reinterpret_cast<const sockaddr*>(&name.address);
+}
+
+bool PeerIsUs(int fd) {
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+         credentials.uid == ::geteuid();
+}
+
+enum class Call { kDelivered, kRefused, kUnanswered };
+
+Call CallHolder(const SocketName& name) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return Call::kUnanswered;
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kCallTimeout, sizeof kCallTimeout);
+  Call result = Call::kRefused;
+  if (::connect(fd, AsAddress(name), name.length) != 0) {
+    // Refused: the holder has not listened yet or has just ended. A queue that stays full
+    // (its length is the system's maximum) is no panel of ours but someone sitting on the
+    // name, as is a holder of another user: neither may keep the panel from starting.
+    if (errno != ECONNREFUSED && errno != EINTR) result = Call::kUnanswered;
+  } else if (!PeerIsUs(fd)) {
+    result = Call::kUnanswered;
+  } else if (::send(fd, &kShowRequest, 1, MSG_NOSIGNAL) == 1) {
+    result = Call::kDelivered;
+  }
+  ::close(fd);
+  return result;
+}
+
+}  // namespace
+
+std::string InstanceKey(std::string_view program_dir) {
+  const std::filesystem::path file = settings::SettingsFilePath(program_dir);
+  // The file need not exist yet: the existing part of the path is resolved, the rest kept.
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(file, error);
+  return error ? file.lexically_normal().string() : real.string();
+}
+
+SingleInstance::SingleInstance(std::string_view key) {
+  const SocketName name = NameOf(key);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(kPause);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return;
+    if (::bind(fd, AsAddress(name), name.length) == 0) {
+      if (::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        return;
+      }
+      listen_fd_ = fd;
+      state_ = State::kFirst;
+      return;
+    }
+    const int bind_error = errno;
+    ::close(fd);
+    if (bind_error != EADDRINUSE) return;
+    switch (CallHolder(name)) {
+      case Call::kDelivered:
+        state_ = State::kRunning;
+        return;
+      case Call::kUnanswered:
+        return;
+      case Call::kRefused:
+        break;
+    }
+  }
+}
+
+SingleInstance::~SingleInstance() {
+  if (listen_fd_ >= 0) ::close(listen_fd_);
+}
+
+int SingleInstance::Accept() const {
+  if (listen_fd_ < 0) return -1;
+  for (;;) {
+    const int connection = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (connection < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return -1;
+    }
+    if (PeerIsUs(connection)) return connection;
+    ::close(connection);
+  }
+}
+
+std::optional<char> ReadRequest(int connection) {
+  char request = 0;
+  ssize_t size = 0;
+  do {
+    size = ::read(connection, &request, 1);
+  } while (size < 0 && errno == EINTR);
+  if (size != 1) return std::nullopt;
+  return request;
+}
+
+}  // namespace services

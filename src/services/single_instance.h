@@ -1,0 +1,58 @@
+#pragma once
+
+// One panel per folder. Two panels started from one folder would both write its System.ini,
+// each from its own state, and the later write would silently undo the other's choices. The
+// first start therefore holds a name of its folder, a Unix-domain socket in the abstract
+// namespace; a later start finds the name taken, asks the holder to show itself and ends.
+// Abstract names leave nothing on disk and vanish with the last descriptor, so a panel that
+// crashed never blocks the next start.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace services {
+
+// The one request a later start sends: show the panel.
+inline constexpr char kShowRequest = 'S';
+
+// The key of the panel whose program folder is `program_dir`: the real path of its settings
+// file, so that a folder reached through a symbolic link, "..", or a settings file that is
+// itself a link gives the key of the panel that really writes that file.
+std::string InstanceKey(std::string_view program_dir);
+
+class SingleInstance {
+ public:
+  enum class State {
+    kFirst,    // we hold the name and listen for later starts
+    kRunning,  // a panel of ours holds it and was sent the request: end now
+    // The name could not be held, or its holder does not answer as a panel of this user
+    // does: run unguarded, as before there was a guard, rather than not at all.
+    kAlone,
+  };
+
+  // Takes the name of `key` or, when a panel of this user holds it, asks it to show itself.
+  explicit SingleInstance(std::string_view key);
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  State state() const { return state_; }
+  // The listening socket while kFirst (non-blocking, close-on-exec), else -1. It turns
+  // readable when a later start calls.
+  int listen_descriptor() const { return listen_fd_; }
+
+  // A waiting later start's connection (non-blocking, close-on-exec; the caller closes it),
+  // or -1 when none waits. Calls from another user's processes are closed unheard.
+  int Accept() const;
+
+ private:
+  State state_ = State::kAlone;
+  int listen_fd_ = -1;
+};
+
+// The request on an accepted connection once it is readable; nullopt when the caller closed
+// without one. The caller closes the connection either way.
+std::optional<char> ReadRequest(int connection);
+
+}  // namespace services
