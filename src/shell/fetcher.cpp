@@ -3,16 +3,21 @@
 #include <QMetaObject>
 #include <QObject>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 namespace shell {
 
-// What the worker and the owner share: whether the owner still wants the result.
+// What the worker and the owner share. One worker per kind of fetch lives as long as its
+// Fetcher, so a tick costs a hand-over, not a new thread.
 struct Fetcher::Shared {
   std::mutex mutex;
-  bool wanted = true;
+  std::condition_variable wake;
+  std::optional<std::pair<Work, Apply>> job;
+  bool stopping = false;
   std::atomic<bool> abort{false};
 };
 
@@ -21,40 +26,56 @@ Fetcher::Fetcher(QObject* receiver) : receiver_(receiver), shared_(std::make_sha
 Fetcher::~Fetcher() {
   {
     const std::lock_guard lock(shared_->mutex);
-    shared_->wanted = false;
+    shared_->stopping = true;
   }
   shared_->abort = true;
+  shared_->wake.notify_all();
   if (thread_.joinable()) thread_.join();
 }
 
 bool Fetcher::Start(Work work, Apply apply) {
   if (busy_) return false;
-  // The previous worker has handed its result over and is at most returning.
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { Serve(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this fetch is lost like a failed one; the next tick tries again.
+      return false;
+    }
+  }
   busy_ = true;
-  try {
-    thread_ = std::thread([this, shared = shared_, work = std::move(work),
-                           apply = std::move(apply)]() mutable {
-    Code::HttpLimits limits;
-    limits.abort = &shared->abort;
-    std::string reply = work(limits);
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->job.emplace(std::move(work), std::move(apply));
+  }
+  shared_->wake.notify_one();
+  return true;
+}
+
+void Fetcher::Serve() {
+  Code::HttpLimits limits;
+  limits.abort = &shared_->abort;
+  for (;;) {
+    std::pair<Work, Apply> job;
+    {
+      std::unique_lock lock(shared_->mutex);
+      shared_->wake.wait(lock, [this] { return shared_->stopping || shared_->job.has_value(); });
+      if (shared_->stopping) return;
+      job = std::move(*shared_->job);
+      shared_->job.reset();
+    }
+    std::string reply = job.first(limits);
     // Under the lock the owner cannot be on its way out: posting to it is safe.
-    const std::lock_guard lock(shared->mutex);
-    if (!shared->wanted) return;
+    const std::lock_guard lock(shared_->mutex);
+    if (shared_->stopping) return;
     QMetaObject::invokeMethod(
         receiver_,
-        [this, apply = std::move(apply), reply = std::move(reply)] {
+        [this, apply = std::move(job.second), reply = std::move(reply)] {
           busy_ = false;
           apply(reply);
         },
         Qt::QueuedConnection);
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: this fetch is lost like a failed one; the next tick tries again.
-    busy_ = false;
-    return false;
   }
-  return true;
 }
 
 }  // namespace shell

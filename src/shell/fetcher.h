@@ -34,6 +34,8 @@ class Fetcher {
 
  private:
   struct Shared;
+  // The worker's loop: one request at a time, each reply handed to the receiver's thread.
+  void Serve();
   QObject* receiver_;
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
