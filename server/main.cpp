@@ -1,14 +1,35 @@
 // lumetta-server: the bundled quote server, the widget's default peer.
 //   lumetta-server [--port N] [--bind ADDRESS] [--seed N] [--offer-update optional|mandatory]
-//                  [--log]
+//                  [--log] [--faults] [--faults-for SECONDS]
 // Prints "lumetta-server listening on HOST:PORT" once it accepts connections and stops cleanly
 // on SIGINT or SIGTERM. With --log it also prints "METHOD TARGET" for every request it serves.
+//
+// --faults makes the quote, news and version endpoints misbehave, for trying the widget against
+// a bad server: request by request they answer with the next of these faults, in this order
+//   close          the connection closed at once, nothing sent
+//   silence        nothing sent until the client gives up (60 s at most), then closed
+//   not-found      404
+//   server-error   500 with an error page
+//   short-body     the real answer's length announced, half of it sent, then closed
+//   huge-body      a 5 MiB body
+//   not-gbk        bytes that are not GBK
+//   empty          an empty 200
+//   noise          4 KiB of random bytes
+//   trickle        the start of the real answer, one byte a second, 30 bytes at most
+//   redirect-loop  302 to the address asked for; following it loops
+// and then start again; a stopping server ends the held connections at once. In fault mode the
+// listening line is followed by "lumetta-server fault cycle: NAME...", and --log adds
+// "fault NAME METHOD TARGET" for each request to those endpoints ("fault none ..." once the
+// faults are over). --faults-for SECONDS (implies --faults) ends the faults after that many
+// seconds and prints "lumetta-server faults over"; the endpoints then answer normally.
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -16,13 +37,17 @@
 #include <string>
 #include <string_view>
 
+#include "server/fault_mode.h"
 #include "server/quote_server.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
     "usage: lumetta-server [--port N] [--bind ADDRESS] [--seed N] "
-    "[--offer-update optional|mandatory] [--log]\n";
+    "[--offer-update optional|mandatory] [--log]\n"
+    "                      [--faults] [--faults-for SECONDS]\n"
+    "  --faults            the quote, news and version endpoints answer with faults in turn\n"
+    "  --faults-for S      the same for S seconds (a whole number above 0), then normally\n";
 
 template <typename Number>
 std::optional<Number> ParseNumber(std::string_view text) {
@@ -34,20 +59,46 @@ std::optional<Number> ParseNumber(std::string_view text) {
   return number;
 }
 
-void PrintRequestLine(const lumetta_server::LoggedRequest& request) {
+// Lines come from every serving thread; each is written whole.
+void PrintLine(const std::string& line) {
   static std::mutex mutex;
   std::lock_guard lock(mutex);
-  std::cout << request.method << ' ' << request.target << std::endl;
+  std::cout << line << std::endl;
+}
+
+void PrintRequestLine(const lumetta_server::LoggedRequest& request) {
+  PrintLine(request.method + ' ' + request.target);
+}
+
+void PrintFaultLine(const lumetta_server::LoggedRequest& request, std::string_view fault) {
+  PrintLine("fault " + std::string(fault) + ' ' + request.method + ' ' + request.target);
+}
+
+// Waits for a stop signal while the faults last and reports their end: the signal, or 0 once
+// the faults are over. Waits in slices, as the server's clock decides when they end.
+int WaitWhileFaulty(const sigset_t& stop_signals, const lumetta_server::QuoteServer& server) {
+  const timespec slice{0, 100'000'000};
+  while (server.FaultsActive()) {
+    const int received = sigtimedwait(&stop_signals, nullptr, &slice);
+    if (received > 0) return received;
+  }
+  PrintLine("lumetta-server faults over");
+  return 0;
 }
 
 // Fills `options` from the command line; false on anything it does not understand.
 bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options) {
   options.port = 8750;
+  bool log = false;
   options.seed = std::random_device{}();
   for (int index = 1; index < argc; ++index) {
     std::string_view name = argv[index];
     if (name == "--log") {
-      options.on_request = PrintRequestLine;
+      log = true;
+      continue;
+    }
+    if (name == "--faults") {
+      options.faults = true;
       continue;
     }
     std::string_view value;
@@ -78,9 +129,18 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
       } else {
         return false;
       }
+    } else if (name == "--faults-for") {
+      const auto seconds = ParseNumber<int>(value);
+      if (!seconds || *seconds <= 0) return false;
+      options.faults = true;
+      options.faults_for = std::chrono::seconds(*seconds);
     } else {
       return false;
     }
+  }
+  if (log) {
+    options.on_request = PrintRequestLine;
+    if (options.faults) options.on_fault = PrintFaultLine;
   }
   return true;
 }
@@ -108,10 +168,19 @@ int main(int argc, char** argv) {
     std::cerr << "lumetta-server: cannot listen on " << options.bind << ":" << options.port << "\n";
     return 1;
   }
-  std::cout << "lumetta-server listening on " << server.host() << std::endl;
+  PrintLine("lumetta-server listening on " + server.host());
 
   int received = 0;
-  sigwait(&stop_signals, &received);
+  if (options.faults) {
+    std::string cycle = "lumetta-server fault cycle:";
+    for (const lumetta_server::Fault fault : lumetta_server::kFaultCycle) {
+      cycle += ' ';
+      cycle += lumetta_server::FaultName(fault);
+    }
+    PrintLine(cycle);
+    received = WaitWhileFaulty(stop_signals, server);
+  }
+  if (received == 0) sigwait(&stop_signals, &received);
   server.Stop();
   return 0;
 }

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <thread>
 
+#include "server/fault_mode.h"
 #include "server/news_feed.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
@@ -124,7 +125,8 @@ class QuoteServer::Impl {
   explicit Impl(ServerOptions options)
       : options_(std::move(options)),
         server_(stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); }),
-        book_(options_.seed) {
+        book_(options_.seed),
+        faults_(options_.seed) {
     server_.set_socket_options([](socket_t socket) {
       // Address reuse after a restart, but never a second server sharing the port.
       int yes = 1;
@@ -210,6 +212,11 @@ class QuoteServer::Impl {
     return changed_.wait_for(lock, limit, [&] { return log_.size() >= count; });
   }
 
+  bool FaultsActive() const {
+    return options_.faults && (options_.faults_for.count() <= 0 ||
+                               std::chrono::steady_clock::now() - started_ < options_.faults_for);
+  }
+
   void AdvanceQuotes(std::uint64_t steps) {
     std::lock_guard lock(mutex_);
     book_.Advance(steps);
@@ -239,10 +246,32 @@ class QuoteServer::Impl {
       if (const auto found = scripts_.find(path); found != scripts_.end()) script = found->second;
     }
     if (script) {
-      ReplyScripted(*script, response);
-    } else {
-      ReplyDefault(path, logged, response);
+      ReplyScripted(std::move(*script), response);
+      return;
     }
+    if (options_.faults && IsFaultyPath(path)) {
+      if (FaultsActive()) {
+        ReplyFault(path, logged, response);
+        return;
+      }
+      if (options_.on_fault) options_.on_fault(logged, "none");
+    }
+    ReplyDefault(path, logged, response);
+  }
+
+  void ReplyFault(std::string_view path, const LoggedRequest& request,
+                  httplib::Response& response) {
+    // Faults that send part of an answer send part of the real one.
+    const std::string normal = FeedText(path, request).value_or(std::string());
+    Fault fault;
+    ScriptedReply reply;
+    {
+      std::lock_guard lock(mutex_);
+      fault = faults_.Next(request.target);
+      reply = faults_.Reply(fault, request.target, normal);
+    }
+    if (options_.on_fault) options_.on_fault(request, FaultName(fault));
+    ReplyScripted(std::move(reply), response);
   }
 
   // A request the engine refused before any handler ran (an unknown method, say) is logged here.
@@ -278,7 +307,15 @@ class QuoteServer::Impl {
     return !changed_.wait_for(lock, delay, [this] { return stopping_.load(); });
   }
 
-  void ReplyScripted(const ScriptedReply& reply, httplib::Response& response) {
+  void ReplyScripted(ScriptedReply reply, httplib::Response& response) {
+    if (reply.no_answer) {
+      // Whatever the engine then writes goes nowhere.
+      if (current_stream != nullptr) {
+        if (reply.delay.count() > 0) current_stream->StayOpenFor(reply.delay);
+        current_stream->CloseNow();
+      }
+      return;
+    }
     if (reply.delay.count() > 0 && !WaitUnlessStopping(reply.delay)) {
       response.status = 503;
       return;
@@ -292,8 +329,21 @@ class QuoteServer::Impl {
         response.set_header(name, value);
       }
     }
-    auto body = std::make_shared<const std::string>(reply.body);
-    if (reply.drop_mid_body) {
+    auto body = std::make_shared<const std::string>(std::move(reply.body));
+    if (reply.byte_interval.count() > 0) {
+      response.set_content_provider(
+          body->size(), content_type,
+          [this, body, interval = reply.byte_interval, stream = current_stream](
+              size_t offset, size_t /*length*/, httplib::DataSink& sink) {
+            // The first byte goes at once, each later one after the interval.
+            if (offset > 0) {
+              const bool held =
+                  stream != nullptr ? stream->StayOpenFor(interval) : WaitUnlessStopping(interval);
+              if (!held) return false;  // the engine then closes the connection
+            }
+            return sink.write(body->data() + offset, 1);
+          });
+    } else if (reply.drop_mid_body) {
       const size_t half = body->size() / 2;
       response.set_content_provider(
           body->size(), content_type,
@@ -316,16 +366,24 @@ class QuoteServer::Impl {
     }
   }
 
+  // The GBK answer of the price, news or version endpoint; nothing for other paths.
+  std::optional<std::string> FeedText(std::string_view path, const LoggedRequest& request) {
+    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Price.asp")) {
+      return text::Utf8ToGbk(QuoteListText());
+    }
+    if (text::EqualsIgnoreAsciiCase(path, "/Soft/News.asp")) {
+      return text::Utf8ToGbk(NewsListText(LinkHost(request)));
+    }
+    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Version.asp")) {
+      return text::Utf8ToGbk(VersionRecordText(options_.offer, LinkHost(request)));
+    }
+    return std::nullopt;
+  }
+
   void ReplyDefault(std::string_view path, const LoggedRequest& request,
                     httplib::Response& response) {
-    const std::string link_host = LinkHost(request);
-    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Price.asp")) {
-      response.set_content(text::Utf8ToGbk(QuoteListText()), std::string(kGbkText));
-    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/News.asp")) {
-      response.set_content(text::Utf8ToGbk(NewsListText(link_host)), std::string(kGbkText));
-    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Version.asp")) {
-      response.set_content(text::Utf8ToGbk(VersionRecordText(options_.offer, link_host)),
-                           std::string(kGbkText));
+    if (std::optional<std::string> feed = FeedText(path, request)) {
+      response.set_content(*feed, std::string(kGbkText));
     } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Count.asp")) {
       ReplyCounter(request, response);
     } else if (path == "/") {
@@ -389,6 +447,7 @@ class QuoteServer::Impl {
   PriceBook book_;
   std::uint64_t timed_steps_ = 0;
   std::map<std::string, int> counter_loads_;
+  FaultCycle faults_;
 };
 
 QuoteServer::QuoteServer(ServerOptions options)
@@ -407,6 +466,7 @@ void QuoteServer::ClearLog() { impl_->ClearLog(); }
 bool QuoteServer::WaitForRequests(std::size_t count, std::chrono::milliseconds limit) const {
   return impl_->WaitForRequests(count, limit);
 }
+bool QuoteServer::FaultsActive() const { return impl_->FaultsActive(); }
 void QuoteServer::AdvanceQuotes(std::uint64_t steps) { impl_->AdvanceQuotes(steps); }
 std::map<std::string, int> QuoteServer::CounterLoads() const { return impl_->CounterLoads(); }
 

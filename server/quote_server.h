@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,13 @@ struct ServerOptions {
   std::chrono::milliseconds quote_step{1500};
   // Told of every request as it is logged, on the thread serving it.
   std::function<void(const LoggedRequest&)> on_request;
+  // Fault mode: the price, news and version endpoints answer with the faults of
+  // server/fault_mode.h in turn, from Start for `faults_for` (zero: until Stop).
+  bool faults = false;
+  std::chrono::milliseconds faults_for{0};
+  // In fault mode, told what each request to those endpoints gets: the fault's name, or "none"
+  // once the faults are over; on the thread serving it, before the reply is sent.
+  std::function<void(const LoggedRequest&, std::string_view fault)> on_fault;
 };
 
 // A reply that replaces the server's own answer for one path.
@@ -33,6 +41,12 @@ struct ScriptedReply {
   std::chrono::milliseconds delay{0};  // before anything is sent
   bool drop_mid_body = false;          // announce the full length, send half, close the connection
   bool chunked = false;                // send without a length, in chunks
+  // Send nothing at all: close the connection after `delay`, or sooner when the client hangs
+  // up or the server stops.
+  bool no_answer = false;
+  // Send the body one byte at a time this far apart, until the client hangs up or the server
+  // stops.
+  std::chrono::milliseconds byte_interval{0};
   std::vector<std::pair<std::string, std::string>> headers;  // e.g. Location, Content-Type
 };
 
@@ -42,7 +56,8 @@ struct ScriptedReply {
 //   /Soft/Version.asp   the five-field version record, GBK
 //   /Soft/Count.asp     counts loads per visitor cookie (set on the first load)
 //   /                   the home page
-// Every request is logged as it arrived; any path's reply can be scripted.
+// Every request is logged as it arrived; any path's reply can be scripted. A script takes
+// precedence over the fault mode.
 class QuoteServer {
  public:
   using Options = ServerOptions;
@@ -67,6 +82,9 @@ class QuoteServer {
   std::vector<LoggedRequest> Requests() const;
   void ClearLog();
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds limit) const;
+
+  // True while the fault mode is on and its time has not run out.
+  bool FaultsActive() const;
 
   void AdvanceQuotes(std::uint64_t steps);
   // Loads of the counter page by visitor cookie value.

@@ -53,7 +53,7 @@ bool RecordingStream::is_readable() const {
   return delivered_ < received_.size() || WaitFor(POLLIN);
 }
 
-bool RecordingStream::is_writable() const { return WaitFor(POLLOUT); }
+bool RecordingStream::is_writable() const { return !closed_ && WaitFor(POLLOUT); }
 
 ssize_t RecordingStream::read(char* ptr, size_t size) {
   if (delivered_ == received_.size()) {
@@ -70,8 +70,33 @@ ssize_t RecordingStream::read(char* ptr, size_t size) {
 }
 
 ssize_t RecordingStream::write(const char* ptr, size_t size) {
-  if (!WaitFor(POLLOUT)) return -1;
+  if (closed_ || !WaitFor(POLLOUT)) return -1;
   return ::send(socket_, ptr, size, MSG_NOSIGNAL);
+}
+
+bool RecordingStream::StayOpenFor(std::chrono::milliseconds span) {
+  const auto until = std::chrono::steady_clock::now() + span;
+  while (!stopping_ && !closed_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    pollfd watched{socket_, POLLIN | POLLRDHUP, 0};
+    const int ready = ::poll(&watched, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    if ((watched.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) return false;
+    char chunk[4096];
+    const ssize_t count = ::recv(socket_, chunk, sizeof chunk, 0);
+    if (count <= 0) return false;
+    received_.append(chunk, static_cast<size_t>(count));
+  }
+  return false;
+}
+
+void RecordingStream::CloseNow() {
+  // The socket itself is closed by its owner; shutting it down tells the peer at once.
+  ::shutdown(socket_, SHUT_RDWR);
+  closed_ = true;
 }
 
 void RecordingStream::get_remote_ip_and_port(std::string& ip, int& port) const {

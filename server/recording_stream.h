@@ -24,6 +24,12 @@ class RecordingStream final : public httplib::Stream {
   void get_local_ip_and_port(std::string& ip, int& port) const override;
   socket_t socket() const override { return socket_; }
 
+  // Keeps the connection open for `span` while watching it; false as soon as the peer hangs up
+  // or the server begins stopping. Bytes the peer sends meanwhile are kept like any others.
+  bool StayOpenFor(std::chrono::milliseconds span);
+  // Ends the connection now without a word; later writes fail.
+  void CloseNow();
+
   std::string_view received() const { return received_; }
   bool logged() const { return logged_; }
   void set_logged() { logged_ = true; }
@@ -36,6 +42,7 @@ class RecordingStream final : public httplib::Stream {
   std::string received_;
   size_t delivered_ = 0;  // bytes of `received_` already handed to the engine
   bool logged_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace lumetta_server
