@@ -247,9 +247,14 @@ std::string GetString(std::string_view content, std::string_view section, std::s
 }
 
 bool CanStore(std::string_view section, std::string_view key, std::string_view value) {
+  // The reader drops blanks around a value and one pair of enclosing quotes, and takes a line
+  // that starts with `[` and holds a `]` for a section header: such texts would not read back.
+  const bool value_reads_back =
+      TrimBlanks(value).size() == value.size() && StripQuotes(value).size() == value.size();
   return !TrimBlanks(section).empty() && !TrimBlanks(key).empty() && !HasLineBreakOrNul(section) &&
          !HasLineBreakOrNul(key) && !HasLineBreakOrNul(value) &&
-         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos;
+         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
+         !TrimBlanks(key).starts_with('[') && value_reads_back;
 }
 
 std::optional<std::string> SetValue(std::string_view content, std::string_view section,

@@ -30,7 +30,8 @@ std::string GetString(std::string_view content, std::string_view section, std::s
 
 // True when the names and the value can be stored as one `key=value` line that reads back as
 // written: the names are not blank, no text holds a line break or a NUL, the section name no
-// `]` and the key no `=`.
+// `]`, the key no `=` and no leading `[`, and the value neither begins nor ends with a blank
+// nor stands in a pair of quotes.
 bool CanStore(std::string_view section, std::string_view key, std::string_view value);
 
 // The content after setting `key` in `section` to `value`, or nullopt when the file already

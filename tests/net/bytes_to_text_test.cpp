@@ -41,6 +41,13 @@ TEST(BytesToTextTest, UndecodableBytesBecomeReplacementCharacters) {
             std::string("ab") + kReplacement + "cd");
   // A sequence cut off at the end: each leftover byte is replaced.
   EXPECT_EQ(BytesToText("ab\xE4\xB8", "utf-8"), std::string("ab") + kReplacement + kReplacement);
+  // Forms beyond U+10FFFF, overlong forms and surrogates are no UTF-8 either: byte by byte.
+  for (const std::string bad :
+       {"\xF4\x90\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xC0\xAF", "\xED\xA0\x80"}) {
+    std::string expected;
+    for (std::size_t i = 0; i < bad.size(); ++i) expected += kReplacement;
+    EXPECT_EQ(BytesToText(bad, "utf-8"), expected);
+  }
   // A GBK lead byte followed by a byte that cannot trail it; the second byte stays itself.
   EXPECT_EQ(BytesToText("\x81 ok", "gb2312"), std::string(kReplacement) + " ok");
   EXPECT_EQ(BytesToText("ok\x81", "gb2312"), std::string("ok") + kReplacement);

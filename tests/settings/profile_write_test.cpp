@@ -106,6 +106,14 @@ TEST(ProfileWriteTest, OnlyTextThatReadsBackAsWrittenIsStored) {
   EXPECT_FALSE(CanStore("System", "", "v"));
   EXPECT_FALSE(CanStore("System", " \t", "v"));
   EXPECT_FALSE(CanStore("Sys]tem", "K", "v"));
+  // What the reader would change: blanks around the value, a pair of quotes, a header-like key.
+  for (const char* value : {" x", "x\t", "\"x\"", "'x'"}) {
+    EXPECT_FALSE(CanStore("System", "K", value)) << value;
+  }
+  EXPECT_TRUE(CanStore("System", "K", "\"x"));
+  EXPECT_TRUE(CanStore("System", "K", "x y"));
+  EXPECT_FALSE(CanStore("System", "[a", "]"));
+  EXPECT_FALSE(CanStore("System", " [a", "b"));
   EXPECT_FALSE(CanStore("", "K", "v"));
   EXPECT_FALSE(CanStore("Sys\ntem", "K", "v"));
   EXPECT_THROW(SetValue("", "System", "K", "a\r\nInjected=1"), std::invalid_argument);
