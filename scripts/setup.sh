@@ -14,7 +14,7 @@ packages=(
   fonts-wqy-microhei locales openssl
   libxcb1-dev
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
-  clang-format clang-tidy
+  clang-format clang-tidy clang-14 libclang-rt-14-dev
 )
 
 missing=()
@@ -35,7 +35,7 @@ fi
 build_dir=${1:-build}
 shift || true
 # The one place the build is configured: options for every build go here.
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETTA_WERROR=ON "$@" >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMETTA_WERROR=ON "$@" >/dev/null
 
 build_args=()
 read -r -a targets <<<"${LUMETTA_TARGETS:-}"
