@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -44,6 +45,18 @@ void CheckEveryCallArrived(benchmark::State& state) {
   if (quote_requests != static_cast<size_t>(state.iterations())) {
     state.SkipWithError("not every call reached the quote server");
   }
+}
+
+constexpr int kLongRunFetches = 10000;
+
+// The process's resident memory (VmRSS) in kB, 0 when it cannot be read.
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
 }
 
 // Waits, outside or inside the timing as the caller chose, until the reply is applied.
@@ -161,6 +174,23 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+
+    // Memory over many fetches: what the panel keeps from one refresh to the next, once the
+    // allocator's arenas and the caches have grown to their working size.
+    const auto fetches = [&](int count) {
+      for (int i = 0; i < count; ++i) {
+        // The in-process server logs every request; that log is not the panel's memory.
+        quote_server.ClearLog();
+        quote_server.AdvanceQuotes(1);
+        panel->GetPrice();
+        WaitUntilApplied();
+      }
+    };
+    fetches(kLongRunFetches);
+    const long before_kb = ResidentKb();
+    fetches(kLongRunFetches);
+    std::cout << "rss_growth_kb_over_" << kLongRunFetches << "_fetches," << ResidentKb() - before_kb
+              << "\n";
 
     // Fetching quotes opens nothing, asks nothing and never ends the program.
     if (!opened_pages.empty() || !questions.empty() || program_ends != 0) {

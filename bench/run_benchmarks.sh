@@ -170,6 +170,7 @@ median_us() {
 get_price_us=$(median_us BM_GetPrice/real_time)
 get_price_ui_us=$(median_us BM_GetPriceUiThread/real_time)
 bare_get_us=$(median_us BM_BareCurlGet/real_time)
+growth_kb=$(awk -F, '$1 ~ /^rss_growth_kb_over_/ { print $2 }' "$work/get_price.csv")
 
 # --- table -------------------------------------------------------------------------------
 r_start=$(ratio "$start_tessal" "$start_bare")
@@ -194,6 +195,7 @@ row "GetPrice vs bare GET, median (us)" "$(fixed "$get_price_us" 1)" "$(fixed "$
   "${r_get}x" "1.50x" "$(verdict "$r_get" 1.50)"
 row "  of it on the UI thread (us)" "$(fixed "$get_price_ui_us" 1)" "$(fixed "$bare_get_us" 1)" \
   "${r_get_ui}x" "1.50x" "$(verdict "$r_get_ui" 1.50)"
+row "RSS growth, 10000 fetches (kB)" "$growth_kb" "1024" "" "" "(after 10000 to warm up)"
 echo
 echo "baselines: bare_window (start, memory), the 0.2 % budget (idle CPU), a bare libcurl GET"
 echo "start: $runs launches each, fork/exec to the window's first drawing on the X server"
