@@ -186,6 +186,33 @@ TEST_F(StartupTest, ASilentServerNeverFreezesThePanel) {
   EXPECT_TRUE(questions_.empty());
 }
 
+// A healthy server sees what it always saw: the start-up requests, then one quote request per
+// refresh tick and the news list once, in tick order, each answered before the next of its kind.
+TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
+  Reply("/Soft/Version.asp", "1.0\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/");
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Reply("/Soft/News.asp", "金价走高|http://a/1\r\n");
+  Mini& mini = StartMini(Server().host());
+  // The timers' order over a minute at the 3 s refresh: a news tick every second, a quote
+  // tick every third.
+  for (int second = 1; second <= 60; ++second) {
+    mini.NewsTick();
+    Settle();
+    if (second % 3 == 0) {
+      mini.GetPrice();
+      Settle();
+    }
+  }
+  std::vector<std::string> paths;
+  for (const auto& request : Server().Requests()) {
+    const std::string path = request.target.substr(0, request.target.find('?'));
+    if (path != "/Soft/Count.asp") paths.push_back(path);  // the counter runs on its own
+  }
+  std::vector<std::string> expected = {"/Soft/Version.asp", "/Soft/Price.asp", "/Soft/News.asp"};
+  expected.insert(expected.end(), 20, "/Soft/Price.asp");
+  EXPECT_EQ(paths, expected);
+}
+
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {
   // Run from another empty folder: a write under a relative name would land there.
   QTemporaryDir working;
