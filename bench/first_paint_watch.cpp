@@ -180,7 +180,9 @@ bool FirstPaintWatch::Handle(const xcb_generic_event_t& event, Clock::time_point
   const std::uint8_t type = event.response_type & 0x7f;
   if (type == XCB_CREATE_NOTIFY) {
     const auto& created = reinterpret_cast<const xcb_create_notify_event_t&>(event);
-    if (created.parent == root_ && created.override_redirect == 0) Track(created.window);
+    // The panel is a window the manager does not manage (override-redirect) on X11; menus and
+    // tips are too, but the size and the process tell them apart below.
+    if (created.parent == root_) Track(created.window);
     return false;
   }
   if (type == XCB_DESTROY_NOTIFY) {

@@ -7,6 +7,12 @@ bool PointerInside(PixelPoint pointer, PixelRect rect) {
          pointer.y < rect.bottom;
 }
 
+bool AtOrPastAnEdge(const DockInputs& in) {
+  return in.top < 0 || in.left < 0 || in.rect.top <= kEdgeDistancePixels ||
+         in.rect.left <= kEdgeDistancePixels ||
+         in.left + in.width >= in.screen_width - kRightMarginTwips;
+}
+
 std::optional<DockMove> DockStep(const DockInputs& in) {
   using Coordinate = DockMove::Coordinate;
   if (in.locked || in.minimized) return std::nullopt;

@@ -50,6 +50,10 @@ struct DockMove {
 // True when the pointer lies strictly inside the rectangle: its first row and column are out.
 bool PointerInside(PixelPoint pointer, PixelRect rect);
 
+// True when the panel is at or past the top, left or right edge, the only places where the
+// pointer can make a tick move it: elsewhere the tick need not even ask where the pointer is.
+bool AtOrPastAnEdge(const DockInputs& in);
+
 // What one tick does: nothing while locked or minimized; with the pointer inside, a panel
 // past the top, left or right edge comes back to overlap it by 10 twips; with the pointer
 // outside, a panel at the top, left or right edge hides to a 50-twip strip. The first case

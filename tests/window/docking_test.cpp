@@ -83,6 +83,22 @@ TEST(DockingTest, TheFirstRowAndColumnAreOutside) {
   EXPECT_EQ(window::DockStep(At(6000, 0, 500, 0)), (DockMove{Coordinate::kTop, -1150}));
 }
 
+// Wherever the panel is not at or past an edge, no pointer position moves it: the tick may skip
+// asking for the pointer there, and must not skip it anywhere else.
+TEST(DockingTest, ThePointerMattersOnlyAtTheEdges) {
+  for (int left = -6000; left <= kScreen; left += 150) {
+    for (int top = -1500; top <= 3000; top += 75) {
+      bool moves_somewhere = false;
+      for (const window::PixelPoint pointer :
+           {window::PixelPoint{kAway, kAway},
+            window::PixelPoint{left / kTwips + 100, top / kTwips + 40}}) {
+        moves_somewhere |= window::DockStep(At(left, top, pointer.x, pointer.y)).has_value();
+      }
+      EXPECT_EQ(window::AtOrPastAnEdge(At(left, top, 0, 0)), moves_somewhere) << left << "," << top;
+    }
+  }
+}
+
 TEST(DockingTest, LockedOrMinimizedNeverMoves) {
   for (const bool locked : {false, true}) {
     DockInputs in = At(6000, -1150, 500, 1);
