@@ -64,35 +64,27 @@ void WaitUntilApplied() {
   while (!panel->FetchesIdle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// The whole fetch: started on the UI thread, made on a worker, applied on the UI thread.
-void BM_GetPrice(benchmark::State& state) {
+// One quote fetch per iteration. Timed whole (started on the UI thread, made on a worker,
+// applied on the UI thread) or only up to the hand-over, what a tick costs the UI thread.
+void TimeGetPrice(benchmark::State& state, bool whole) {
   server->ClearLog();
   for (auto _ : state) {
     state.PauseTiming();
     server->AdvanceQuotes(1);
     state.ResumeTiming();
     panel->GetPrice();
+    if (!whole) state.PauseTiming();
     WaitUntilApplied();
+    if (!whole) state.ResumeTiming();
   }
   CheckEveryCallArrived(state);
   if (panel->Control("Price")->tag.isEmpty()) state.SkipWithError("no quote was shown");
 }
+
+void BM_GetPrice(benchmark::State& state) { TimeGetPrice(state, true); }
 BENCHMARK(BM_GetPrice)->UseRealTime();
 
-// What a tick costs the UI thread before the reply: starting the fetch.
-void BM_GetPriceUiThread(benchmark::State& state) {
-  server->ClearLog();
-  for (auto _ : state) {
-    state.PauseTiming();
-    server->AdvanceQuotes(1);
-    state.ResumeTiming();
-    panel->GetPrice();
-    state.PauseTiming();
-    WaitUntilApplied();
-    state.ResumeTiming();
-  }
-  CheckEveryCallArrived(state);
-}
+void BM_GetPriceUiThread(benchmark::State& state) { TimeGetPrice(state, false); }
 BENCHMARK(BM_GetPriceUiThread)->UseRealTime();
 
 void BM_BareCurlGet(benchmark::State& state) {
