@@ -20,6 +20,7 @@
 
 #include "net/endpoints.h"
 #include "server/quote_server.h"
+#include "settings/stored_values.h"
 #include "shell/control.h"
 #include "shell/environment.h"
 #include "shell/mini.h"
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
   int program_ends = 0;
   Environment environment;
   environment.program_dir = folder.path();
+  environment.settings_file = settings::SettingsFilePath(folder.path().toStdString());
   environment.server_host = quote_server.host();
   environment.autostart_dir = folder.path() + QStringLiteral("/autostart");
   environment.open_page = [&](const std::string& address) { opened_pages.push_back(address); };

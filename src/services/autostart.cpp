@@ -92,25 +92,6 @@ std::string EntryPath(const std::string& autostart_dir, std::string_view name) {
   return path;
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Creates the missing folders of `path` the way the base-directory rules ask for, readable
-// by the user alone. 0 or the errno of the step that failed.
-int MakeFolders(const std::string& path) {
-  if (path.empty()) return ENOENT;
-  if (IsFolder(path)) return 0;
-  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-    const std::string prefix = path.substr(0, end);
-    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    if (end == std::string::npos) break;
-  }
-  // EEXIST also comes for a file of that name.
-  return IsFolder(path) ? 0 : ENOTDIR;
-}
-
 bool IsValidName(std::string_view name) {
   return !name.empty() && name.find('/') == std::string_view::npos && name != "." && name != "..";
 }
@@ -126,7 +107,7 @@ void SetRegValue(const std::string& autostart_dir, std::string_view name,
     reg_last_result = EINVAL;
     return;
   }
-  reg_last_result = MakeFolders(autostart_dir);
+  reg_last_result = profile::MakeFolders(autostart_dir);
   if (reg_last_result != 0) return;
 
   const std::string path = EntryPath(autostart_dir, name);

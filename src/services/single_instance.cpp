@@ -14,8 +14,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/stored_values.h"
-
 namespace services {
 namespace {
 
@@ -91,8 +89,8 @@ Call CallHolder(const SocketName& name) {
 
 }  // namespace
 
-std::string InstanceKey(std::string_view program_dir) {
-  const std::filesystem::path file = settings::SettingsFilePath(program_dir);
+std::string InstanceKey(std::string_view settings_file) {
+  const std::filesystem::path file(settings_file);
   // The file need not exist yet: the existing part of the path is resolved, the rest kept.
   std::error_code error;
   const std::filesystem::path real = std::filesystem::weakly_canonical(file, error);

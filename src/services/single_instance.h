@@ -16,10 +16,10 @@ namespace services {
 // The one request a later start sends: show the panel.
 inline constexpr char kShowRequest = 'S';
 
-// The key of the panel whose program folder is `program_dir`: the real path of its settings
-// file, so that a folder reached through a symbolic link, "..", or a settings file that is
-// itself a link gives the key of the panel that really writes that file.
-std::string InstanceKey(std::string_view program_dir);
+// The key of the panel that writes `settings_file`: the file's real path, so that a folder
+// reached through a symbolic link, "..", or a settings file that is itself a link gives the
+// key of the panel that really writes that file.
+std::string InstanceKey(std::string_view settings_file);
 
 class SingleInstance {
  public:

@@ -38,5 +38,10 @@ void IniClass::WriteIniString(const std::string& section, const std::string& key
                               const std::string& value) const {
   // An empty path would name no file at all; nothing is written before the path is known.
   if (ini_file_name_.empty()) return;
+  // A settings file in the user's configuration folder may be the first thing in its folder.
+  const std::size_t slash = ini_file_name_.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    profile::MakeFolders(ini_file_name_.substr(0, slash));
+  }
   profile::WriteString(ini_file_name_, section, key, value);
 }

@@ -367,6 +367,22 @@ bool ReplaceFile(const std::string& path, std::string_view content) {
   return true;
 }
 
+int MakeFolders(const std::string& path) {
+  if (path.empty()) return ENOENT;
+  const auto is_folder = [&path] {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  };
+  if (is_folder()) return 0;
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    if (end == std::string::npos) break;
+  }
+  // EEXIST also comes for a file of that name.
+  return is_folder() ? 0 : ENOTDIR;
+}
+
 void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds min_age) {
   namespace fs = std::filesystem;
   const fs::path target(path);

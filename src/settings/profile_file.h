@@ -57,6 +57,10 @@ bool WriteString(const std::string& path, std::string_view section, std::string_
 // followed and its target replaced; the old file's permission bits are kept.
 bool ReplaceFile(const std::string& path, std::string_view content);
 
+// Creates the missing folders of `path` the way the base-directory rules ask for, readable
+// by the user alone. 0 or the errno of the step that failed.
+int MakeFolders(const std::string& path);
+
 // Removes temporary files that a writer killed between creating and renaming them left
 // beside `path` ("<name>.tmp-XXXXXX"), once they are older than `min_age`: a younger one may
 // belong to another copy of the program that is writing right now.

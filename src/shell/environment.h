@@ -8,9 +8,10 @@
 #include <string>
 
 struct Environment {
-  QString program_dir;      // where System.ini lives
-  std::string server_host;  // host[:port] of the quote server
-  QString autostart_dir;    // the user's autostart folder
+  QString program_dir;        // the program's own folder
+  std::string settings_file;  // the System.ini the panel reads and writes
+  std::string server_host;    // host[:port] of the quote server
+  QString autostart_dir;      // the user's autostart folder
   // Hands an address to the browser; only web addresses ever reach it.
   std::function<void(const std::string& address)> open_page;
   // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.
@@ -20,5 +21,6 @@ struct Environment {
   std::function<void()> end_program;
 };
 
-// The environment of the installed program, talking to the quote server at `server_host`.
-Environment RealEnvironment(const std::string& server_host);
+// The environment of the running program, talking to the quote server at `server_host` and
+// keeping its settings in `settings_file`.
+Environment RealEnvironment(const std::string& server_host, const std::string& settings_file);

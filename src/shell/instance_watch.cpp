@@ -6,8 +6,8 @@
 
 namespace shell {
 
-InstanceWatch::InstanceWatch(const QString& program_dir, QObject* parent)
-    : QObject(parent), instance_(services::InstanceKey(program_dir.toStdString())) {}
+InstanceWatch::InstanceWatch(const std::string& settings_file, QObject* parent)
+    : QObject(parent), instance_(services::InstanceKey(settings_file)) {}
 
 bool InstanceWatch::AnotherRuns() const {
   return instance_.state() == services::SingleInstance::State::kRunning;

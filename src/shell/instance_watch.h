@@ -14,8 +14,8 @@ namespace shell {
 
 class InstanceWatch : public QObject {
  public:
-  // For the program in `program_dir`, whose System.ini the panel would write.
-  explicit InstanceWatch(const QString& program_dir, QObject* parent = nullptr);
+  // For the panel that would write `settings_file`.
+  explicit InstanceWatch(const std::string& settings_file, QObject* parent = nullptr);
 
   // True when a panel already runs from this folder; it has been asked to show itself.
   bool AnotherRuns() const;

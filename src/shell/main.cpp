@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <string>
 
+#include "settings/settings_location.h"
 #include "shell/environment.h"
 #include "shell/instance_watch.h"
 #include "shell/mini.h"
@@ -28,13 +30,15 @@ int main(int argc, char* argv[]) {
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // One panel per folder: a second one would overwrite the first's settings with its own.
-  // Before anything is read or written, a start that finds its folder's panel running has
-  // it show itself and ends.
-  shell::InstanceWatch instance(QCoreApplication::applicationDirPath());
+  const std::string settings_file =
+      settings::SettingsFileFor(QCoreApplication::applicationDirPath().toStdString());
+  // One panel per settings file: a second one would overwrite the first's settings with its
+  // own. Before anything is read or written, a start that finds that panel running has it
+  // show itself and ends.
+  shell::InstanceWatch instance(settings_file);
   if (instance.AnotherRuns()) return 0;
 
-  Mini mini(RealEnvironment(LUMETTA_SERVER_HOST));
+  Mini mini(RealEnvironment(LUMETTA_SERVER_HOST, settings_file));
   shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
   // A session checkpoint may not end the session: save the place and go on. Logout and
   // shutdown then close the window or send a signal, which end the program.

@@ -206,7 +206,7 @@ void Mini::Load() {
   CheckUpDate(QStringLiteral("0"));
   if (ended_) return;
 
-  ini_.SetIniFile(settings::SettingsFilePath(environment_.program_dir.toStdString()));
+  ini_.SetIniFile(environment_.settings_file);
 
   const quotes::StoredProduct product = quotes::ReadStoredProduct(Read("PriceType"));
   if (product.write_default) Write("PriceType", product.code);

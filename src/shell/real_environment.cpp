@@ -7,10 +7,11 @@
 #include "shell/environment.h"
 #include "shell/open_url.h"
 
-Environment RealEnvironment(const std::string& server_host) {
+Environment RealEnvironment(const std::string& server_host, const std::string& settings_file) {
   Environment environment;
   environment.program_dir = QCoreApplication::applicationDirPath();
   environment.server_host = server_host;
+  environment.settings_file = settings_file;
   environment.autostart_dir =
       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
       QStringLiteral("/autostart");

@@ -10,11 +10,17 @@
 #include <optional>
 #include <string>
 
+#include "settings/stored_values.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 using services::InstanceKey;
+
+// The key of the panel whose settings file lies in `folder`.
+std::string KeyOf(const std::string& folder) {
+  return InstanceKey(settings::SettingsFilePath(folder));
+}
 using services::ReadRequest;
 using services::SingleInstance;
 using test_support::TempFolder;
@@ -44,7 +50,7 @@ std::optional<char> NextRequest(const SingleInstance& first) {
 // Each test's folder is fresh, so its key is one no other test or program holds.
 class SingleInstanceTest : public ::testing::Test {
  protected:
-  std::string Key() const { return InstanceKey(folder_.path()); }
+  std::string Key() const { return KeyOf(folder_.path()); }
 
   TempFolder folder_;
 };
@@ -75,7 +81,7 @@ TEST_F(SingleInstanceTest, SecondStartFindsTheFirstAndItsRequestArrives) {
 TEST_F(SingleInstanceTest, AnotherFolderIsAnotherPanel) {
   const TempFolder other;
   const SingleInstance first(Key());
-  const SingleInstance elsewhere(InstanceKey(other.path()));
+  const SingleInstance elsewhere(KeyOf(other.path()));
   EXPECT_EQ(first.state(), State::kFirst);
   EXPECT_EQ(elsewhere.state(), State::kFirst);
   EXPECT_EQ(first.Accept(), -1);
@@ -94,21 +100,21 @@ TEST_F(SingleInstanceTest, NameIsFreeAgainOnceTheFirstHasEnded) {
 TEST_F(SingleInstanceTest, KeyIsTheSettingsFilesRealPath) {
   const std::string real = std::filesystem::canonical(folder_.path()).string();
   EXPECT_EQ(Key(), real + "/System.ini");
-  EXPECT_EQ(InstanceKey(folder_.path() + "/"), Key());
-  EXPECT_EQ(InstanceKey(folder_.path() + "/./sub/.."), Key());
+  EXPECT_EQ(KeyOf(folder_.path() + "/"), Key());
+  EXPECT_EQ(KeyOf(folder_.path() + "/./sub/.."), Key());
   const TempFolder other;
-  EXPECT_NE(InstanceKey(other.path()), Key());
+  EXPECT_NE(KeyOf(other.path()), Key());
 }
 
 TEST_F(SingleInstanceTest, FolderReachedThroughALinkIsTheSamePanel) {
   const TempFolder links;
   const std::string link = links.File("panel");
   std::filesystem::create_directory_symlink(folder_.path(), link);
-  EXPECT_EQ(InstanceKey(link), Key());
+  EXPECT_EQ(KeyOf(link), Key());
 
   const SingleInstance first(Key());
   ASSERT_EQ(first.state(), State::kFirst);
-  EXPECT_EQ(SingleInstance(InstanceKey(link)).state(), State::kRunning);
+  EXPECT_EQ(SingleInstance(KeyOf(link)).state(), State::kRunning);
   EXPECT_EQ(NextRequest(first), services::kShowRequest);
 }
 
@@ -116,7 +122,7 @@ TEST_F(SingleInstanceTest, SettingsFileLinkedFromAnotherFolderIsThatFoldersPanel
   WriteBytes(folder_.File("System.ini"), "[System]\r\n");
   const TempFolder other;
   std::filesystem::create_symlink(folder_.File("System.ini"), other.File("System.ini"));
-  EXPECT_EQ(InstanceKey(other.path()), Key());
+  EXPECT_EQ(KeyOf(other.path()), Key());
 }
 
 }  // namespace

@@ -94,15 +94,18 @@ TEST_F(IniClassTest, WritesKeepTheFilesOwnSpellingAndOtherLines) {
 }
 
 TEST_F(IniClassTest, FailedOrImpossibleWritesAreIgnored) {
-  ini_.SetIniFile(folder_.File("missing/System.ini"));
+  // A file where the settings folder would have to be.
+  WriteBytes(folder_.File("blocked"), "");
+  ini_.SetIniFile(folder_.File("blocked/lumetta/System.ini"));
   ini_.WriteIniString("System", "PriceType", "rmb");
   EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "");
+  EXPECT_EQ(ReadBytes(folder_.File("blocked")), "");
 
   WriteBytes(path_, "[System]\r\nTop=1\r\n");
   ini_.SetIniFile(path_);
   ini_.WriteIniString("System", "Top", "2\r\nLeft=3");
   EXPECT_EQ(ReadBytes(path_), "[System]\r\nTop=1\r\n");
-  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"System.ini"});
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"System.ini", "blocked"}));
 }
 
 TEST_F(IniClassTest, NothingIsReadOrWrittenBeforeThePathIsSet) {

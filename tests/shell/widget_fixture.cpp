@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTest>
 
+#include "settings/stored_values.h"
 #include "shell/tray.h"
 #include "text/gbk.h"
 
@@ -17,6 +18,7 @@ void WidgetTest::TearDown() {
 Mini& WidgetTest::MakeMini(const std::string& server_host) {
   Environment environment;
   environment.program_dir = folder_.path();
+  environment.settings_file = settings::SettingsFilePath(folder_.path().toStdString());
   environment.server_host = server_host;
   environment.autostart_dir = folder_.path() + QStringLiteral("/autostart");
   environment.open_page = [this](const std::string& address) { opened_pages_.push_back(address); };
