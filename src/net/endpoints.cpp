@@ -1,6 +1,9 @@
 #include "net/endpoints.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <system_error>
 
 #include "net/cache_buster.h"
 #include "text/ascii_case.h"
@@ -61,6 +64,42 @@ bool IsWebAddress(std::string_view address) {
     host = host.substr(0, host.find(':'));
   }
   return !host.empty() && std::none_of(host.begin(), host.end(), IsControlOrSpace);
+}
+
+bool IsServerHost(std::string_view host_and_port) {
+  std::string_view host = host_and_port;
+  std::string_view rest;  // what follows the host: nothing or ":PORT"
+  if (host.starts_with('[')) {
+    const size_t close = host.find(']');
+    if (close == std::string_view::npos) return false;
+    rest = host.substr(close + 1);
+    host = host.substr(1, close - 1);
+    const bool ipv6 =
+        host.find(':') != std::string_view::npos &&
+        std::all_of(host.begin(), host.end(), [](char c) {
+          return std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == ':' || c == '.';
+        });
+    if (!ipv6) return false;
+  } else {
+    const size_t colon = host.find(':');
+    if (colon != std::string_view::npos) {
+      rest = host.substr(colon);
+      host = host.substr(0, colon);
+    }
+    const bool name =
+        !host.empty() && host.front() != '-' && host.front() != '.' &&
+        std::all_of(host.begin(), host.end(), [](char c) {
+          return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.';
+        });
+    if (!name) return false;
+  }
+  if (rest.empty()) return true;
+  if (!rest.starts_with(':')) return false;
+  const std::string_view port = rest.substr(1);
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+  return !port.empty() && std::isdigit(static_cast<unsigned char>(port.front())) != 0 &&
+         error == std::errc() && end == port.data() + port.size() && number >= 1 && number <= 65535;
 }
 
 }  // namespace endpoints

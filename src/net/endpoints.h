@@ -25,4 +25,10 @@ inline constexpr std::string_view kBocBankUrl =
 // no control characters. Addresses that come from the server are opened only when this holds.
 bool IsWebAddress(std::string_view address);
 
+// True for a quote server given as HOST[:PORT]: a host name or IPv4 address (letters, digits,
+// '-', '.'), or an IPv6 address in brackets, then optionally a port 1..65535. Anything else
+// (a scheme, a path, user information, blanks) would change what the addresses built on it
+// name.
+bool IsServerHost(std::string_view host_and_port);
+
 }  // namespace endpoints

@@ -1,7 +1,10 @@
 #include <QApplication>
+#include <optional>
 #include <string>
 
+#include "services/update_check.h"
 #include "settings/settings_location.h"
+#include "shell/command_line.h"
 #include "shell/environment.h"
 #include "shell/instance_watch.h"
 #include "shell/mini.h"
@@ -9,12 +12,17 @@
 #include "shell/tray.h"
 #include "window/platform_choice.h"
 
-// The quote server's host[:port], fixed when the program is built.
+// The quote server's host[:port] chosen when the program is built; --server overrides it.
 #ifndef LUMETTA_SERVER_HOST
 #error "LUMETTA_SERVER_HOST must name the quote server"
 #endif
 
 int main(int argc, char* argv[]) {
+  QApplication::setApplicationName(QStringLiteral("Tessal"));
+  QApplication::setApplicationVersion(
+      QString::fromUtf8(services::kRunningVersion.data(), services::kRunningVersion.size()));
+  shell::AnswerInformationRequests(argc, argv, LUMETTA_SERVER_HOST);
+
   // On Wayland the panel could not place itself, stay on top or dock: where XWayland is
   // there and the user has not chosen a platform, it runs on X11.
   const QByteArray wayland_display = qgetenv("WAYLAND_DISPLAY");
@@ -26,7 +34,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "xcb");
   }
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tessal"));
+  const std::optional<std::string> server_host = shell::ReadServerHost(LUMETTA_SERVER_HOST);
+  if (!server_host) return 1;
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 
@@ -38,7 +47,7 @@ int main(int argc, char* argv[]) {
   shell::InstanceWatch instance(settings_file);
   if (instance.AnotherRuns()) return 0;
 
-  Mini mini(RealEnvironment(LUMETTA_SERVER_HOST, settings_file));
+  Mini mini(RealEnvironment(*server_host, settings_file));
   shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
   // A session checkpoint may not end the session: save the place and go on. Logout and
   // shutdown then close the window or send a signal, which end the program.

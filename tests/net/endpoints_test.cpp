@@ -35,6 +35,25 @@ TEST(EndpointsTest, TheDefaultHostMakesAWebAddress) {
   EXPECT_FALSE(host.empty());
   EXPECT_EQ(host.find('/'), std::string::npos);
   EXPECT_TRUE(endpoints::IsWebAddress(endpoints::HomePageUrl(host)));
+  EXPECT_TRUE(endpoints::IsServerHost(host));
+}
+
+TEST(EndpointsTest, ServerHostsAreAHostAndAtMostAPort) {
+  for (const char* host : {"127.0.0.1", "127.0.0.1:8750", "quotes.example.net", "a-b.c:1",
+                           "localhost:65535", "[::1]", "[::1]:8750"}) {
+    EXPECT_TRUE(endpoints::IsServerHost(host)) << host;
+    EXPECT_TRUE(endpoints::IsWebAddress(endpoints::HomePageUrl(host))) << host;
+  }
+  // Anything that would change what the addresses built on it name, or no port at all.
+  for (const char* host :
+       {"", ":8750", "http://127.0.0.1", "127.0.0.1/x", "user@127.0.0.1",
+        "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:+80", "127.0.0.1:80x",
+        "127.0.0.1:8750:1", "exa mple.net", "-flag", ".hidden", "[::1", "[]", "[::1]x",
+        "[::1]:", "[g::1]", "host?q", "host#f", "quotes.example.net\r\n", "127.0.0.1:99999999999",
+        // A zone id would need its %-sign escaped in the address.
+        "[fe80::1%eth0]"}) {
+    EXPECT_FALSE(endpoints::IsServerHost(host)) << host;
+  }
 }
 
 TEST(EndpointsTest, WebAddressesAreHttpOrHttpsWithAHost) {
