@@ -44,3 +44,21 @@ stop_processes() {
     wait_for 10 process_gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
   done
 }
+
+# install_missing PACKAGE...: installs the Debian packages not yet installed (with sudo when
+# not root), so that a second run is quick and needs no network.
+install_missing() {
+  local package missing=()
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  ((${#missing[@]} > 0)) || return 0
+  local sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then sudo_cmd=(sudo); fi
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}

@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# shellcheck disable=SC1091
+. scripts/common.sh
+
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
@@ -14,23 +17,11 @@ packages=(
   fonts-wqy-microhei locales openssl
   libxcb1-dev
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
+  desktop-file-utils appstream dpkg-dev file
   clang-format clang-tidy clang-14 libclang-rt-14-dev
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if ((${#missing[@]} > 0)); then
-  sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then sudo_cmd=(sudo); fi
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 build_dir=${1:-build}
 shift || true

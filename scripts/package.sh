@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the Debian package of Lumetta on a Debian 12 machine: installs what building it needs
+# (only what is missing), builds without the test suite into build-package/ and writes
+# lumetta_<version>_<arch>.deb at the top of the repository. Install it with
+#   apt-get install ./lumetta_*.deb
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# shellcheck disable=SC1091
+. scripts/common.sh
+use_utf8_locale
+
+# The program's build needs, and dpkg-shlibdeps for the library dependencies.
+install_missing build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
+  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev dpkg-dev file
+
+build_dir=build-package
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+rm -f "$build_dir"/lumetta_*.deb
+(cd "$build_dir" && cpack -G DEB >/dev/null)
+package=$(find "$build_dir" -maxdepth 1 -name 'lumetta_*.deb' -print -quit)
+[ -n "$package" ] || { echo "package.sh: cpack wrote no package" >&2; exit 1; }
+cp "$package" .
+echo "Built ./$(basename "$package")"
+dpkg-deb --field "$(basename "$package")" Package Version Architecture Depends
