@@ -41,13 +41,14 @@ void AnswerInformationRequests(int argc, char* argv[], const std::string& defaul
   Describe(parser, QString::fromStdString(default_host));
   // Errors are the later reading's business: Qt's own options are still on the line here.
   parser.parse(arguments);
-  if (!parser.isSet(QStringLiteral("help")) && !parser.isSet(QStringLiteral("version"))) return;
-
-  // Only the help text needs an application object; a plain one needs no display.
-  QCoreApplication core(argc, argv);
-  QCommandLineParser answering;
-  Describe(answering, QString::fromStdString(default_host));
-  answering.process(arguments);  // prints the answer and ends the process
+  if (parser.isSet(QStringLiteral("version"))) parser.showVersion();  // ends the process
+  const bool help = parser.isSet(QStringLiteral("help"));
+  const bool help_all = parser.isSet(QStringLiteral("help-all"));
+  if (!help && !help_all) return;
+  // The help texts need an application object; a plain one needs no display.
+  const QCoreApplication core(argc, argv);
+  if (help_all) parser.process(core);  // ends the process, listing Qt's options too
+  parser.showHelp(0);                  // ends the process
 }
 
 std::optional<std::string> ReadServerHost(const std::string& default_host) {

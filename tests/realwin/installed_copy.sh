@@ -32,6 +32,7 @@ unset XDG_CONFIG_HOME
 grep -qx 'Tessal 1.0' "$work/version.txt" || fail "--version printed: $(cat "$work/version.txt")"
 (unset DISPLAY && Tessal --help) >"$work/help.txt" || fail "Tessal --help failed"
 grep -q -- '--server <host\[:port\]>' "$work/help.txt" || fail "--help does not list --server"
+(unset DISPLAY && Tessal --help-all) >/dev/null || fail "Tessal --help-all failed"
 for wrong in "--server=http://127.0.0.1:$port/" "--server=127.0.0.1:0" "--bogus" "extra"; do
   status=0
   Tessal "$wrong" >/dev/null 2>"$work/wrong.txt" || status=$?
