@@ -49,23 +49,33 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval_ms) {
   return timer;
 }
 
+// Every picture is a compiled-in PNG. Read as PNG and nothing else: a reader left to guess
+// loads and asks each installed image plugin (GIF, ICO, JPEG and their libraries) first.
+QPixmap ReadPng(const QString& path) {
+  QImageReader reader(path, QByteArrayLiteral("png"));
+  reader.setAutoDetectImageFormat(false);
+  return QPixmap::fromImage(reader.read());
+}
+
 QIcon LogoIcon() {
   QIcon icon;
   // Every size added is decoded and handed to the window system at start; a panel and a
   // tray icon never need more than these.
   for (const int size : {16, 22, 24, 32, 48}) {
-    icon.addFile(QStringLiteral(":/other_logo_%1.png").arg(size), QSize(size, size));
+    icon.addPixmap(ReadPng(QStringLiteral(":/other_logo_%1.png").arg(size)));
   }
   return icon;
 }
 
 QCursor HandCursor() {
   // The pointing hand's fingertip is its hot spot.
-  return QCursor(QPixmap(QStringLiteral(":/hand.png")), 5, 0);
+  return QCursor(ReadPng(QStringLiteral(":/hand.png")), 5, 0);
 }
 
-// Loaded through an icon so that a screen at 200 % gets the @2x drawing.
+// A screen at 200 % gets the @2x drawing through an icon, which picks and scales it; at
+// 100 % the drawing is the file itself, decoded once.
 QPixmap Picture(const QString& path, qreal ratio) {
+  if (ratio <= 1) return ReadPng(path);
   return QIcon(path).pixmap(QImageReader(path).size(), ratio);
 }
 
@@ -102,6 +112,7 @@ Mini::Mini(Environment environment, QWidget* parent)
 Mini::~Mini() = default;
 
 void Mini::CreateControls() {
+  const QCursor hand = HandCursor();
   // Created bottom row first, so that each later control lies above the earlier ones.
   for (size_t i = shell::kControls.size(); i-- > 0;) {
     const shell::ControlRow& entry = shell::kControls[i];
@@ -115,7 +126,7 @@ void Mini::CreateControls() {
       control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       control->setTextFormat(Qt::PlainText);
     }
-    control->setCursor(entry.hand_cursor ? HandCursor() : QCursor(Qt::ArrowCursor));
+    control->setCursor(entry.hand_cursor ? hand : QCursor(Qt::ArrowCursor));
     if (!entry.tooltip.empty()) {
       control->setToolTip(Text(entry.tooltip));
       control->setAccessibleName(Text(entry.tooltip));
