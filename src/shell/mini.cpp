@@ -375,6 +375,12 @@ void Mini::MoveToTwips(int left, int top) {
 }
 
 void Mini::paintEvent(QPaintEvent* /*event*/) {
+  if (!tray_shown_) {
+    // The icon joins the notification area once the first panel is drawn: looking for the
+    // area must not hold back the first quote on screen.
+    tray_shown_ = true;
+    QTimer::singleShot(0, this, [] { Tray::ShowTrayIcon(); });
+  }
   if (background_.isNull()) return;
   QPainter painter(this);
   painter.drawPixmap(0, 0, background_);

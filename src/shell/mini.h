@@ -160,6 +160,8 @@ class Mini : public QWidget {
   // Start-up's requests share one time budget; once the panel runs they go to the background.
   std::chrono::steady_clock::time_point startup_deadline_;
   bool running_ = false;
+  // Whether the tray icon has been put into the notification area (after the first paint).
+  bool tray_shown_ = false;
   QPixmap background_;
 
   QString price_type_value_;

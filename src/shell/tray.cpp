@@ -72,8 +72,12 @@ void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
                      if (callback) callback(EventNumber(reason));
                    });
   record.icon = tray_icon;
+}
+
+void ShowTrayIcon() {
+  Record& record = TheRecord();
   // Shows nothing where there is no notification area; that is not an error here.
-  tray_icon->show();
+  if (record.icon != nullptr) record.icon->show();
 }
 
 void SetTrayTip(const QString& tip) {

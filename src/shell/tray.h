@@ -16,10 +16,14 @@ inline constexpr int kLeftDoubleClick = 515;
 inline constexpr int kRightButtonUp = 517;
 inline constexpr int kMiddleButtonUp = 520;
 
-// Adds the icon with its first tip. `callback` receives the event numbers above. Without a
-// notification area nothing shows and nothing is reported.
+// Adds the icon with its first tip. `callback` receives the event numbers above. The icon
+// goes into the notification area with ShowTrayIcon. Without a notification area nothing
+// shows and nothing is reported.
 void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
                  std::function<void(int event)> callback);
+// Puts the added icon into the notification area. Finding the area can take round trips to
+// the window system and the session bus; the panel calls this once it has first been drawn.
+void ShowTrayIcon();
 // Replaces the tip; only what fits the 127-byte tip field shows.
 void SetTrayTip(const QString& tip);
 void DeleteTrayIcon();

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
@@ -22,6 +23,20 @@ int CheckedCount(Mini& mini, std::initializer_list<const char*> names) {
   int count = 0;
   for (const char* name : names) count += mini.MenuItem(name)->isChecked() ? 1 : 0;
   return count;
+}
+
+TEST_F(StartupTest, TrayIconJoinsTheAreaAfterTheFirstPaint) {
+  Mini& mini = StartMini();
+  // Added during start-up with its first tip, put into the notification area only once the
+  // panel has been drawn.
+  EXPECT_TRUE(Tray::HasIcon());
+  EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("Lumetta v1.0"));
+  auto* icon = mini.findChild<QSystemTrayIcon*>();
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->toolTip(), QStringLiteral("Lumetta v1.0"));
+  mini.repaint();
+  EXPECT_TRUE(QTest::qWaitFor([icon] { return icon->isVisible(); }, 5000));
+  EXPECT_EQ(icon->toolTip(), QStringLiteral("Lumetta v1.0"));
 }
 
 TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
