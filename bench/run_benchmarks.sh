@@ -93,15 +93,17 @@ probe() {
   local name=$1 dir program attempt
   shift
   case "$name" in
-    tessal) dir="$work/tessal" program=./Tessal ;;
-    bare) dir="$work/bare" program=./bare_window ;;
+    tessal) dir="$work/tessal" program=(./Tessal) ;;
+    bare) dir="$work/bare" program=(./bare_window) ;;
+    # The floor of the idle figure: woken as often as the docking tick, for nothing.
+    bare_tick) dir="$work/bare" program=(./bare_window --tick 100) ;;
   esac
   for attempt in 1 2 3; do
     if [ "$name" = tessal ]; then
       fresh_settings
       ensure_server && quote_served || { note "no quote served (attempt $attempt)"; continue; }
     fi
-    if "$build/launch_probe" --dir "$dir" --log "$work/$name.log" "$@" -- "$program" \
+    if "$build/launch_probe" --dir "$dir" --log "$work/$name.log" "$@" -- "${program[@]}" \
       >"$work/probe.out" && { [ "$name" != tessal ] || quote_served; }; then
       return 0
     fi
@@ -151,6 +153,10 @@ probe tessal --hold "$hold" --idle "$idle"
 cpu_percent=$(value_of cpu_percent <"$work/probe.out")
 cpu_fine=$(value_of live_threads_cpu_percent <"$work/probe.out")
 cpu_budget=0.1
+# The floor: the bare window waking for an empty timer as often as the docking tick does.
+note "   and the bare window with an empty 100 ms timer, as long"
+probe bare_tick --hold "$hold" --idle "$idle"
+cpu_floor=$(value_of cpu_percent <"$work/probe.out")
 
 # --- 4. GetPrice against a bare GET ------------------------------------------------------
 note "4. GetPrice: Google Benchmark, 5 repetitions"
@@ -200,4 +206,5 @@ row "RSS growth, 10000 fetches (kB)" "$growth_kb" "1024" "" "" "(after 10000 to 
 echo
 echo "baselines: bare_window (start, memory), the 0.1 % budget (idle CPU), a bare libcurl GET"
 echo "start: $runs launches each, fork/exec to the window's first drawing on the X server"
-echo "idle CPU: utime+stime; the live threads' scheduler clocks say $(fixed "$cpu_fine" 3) %"
+echo "idle CPU: utime+stime; the live threads' scheduler clocks say $(fixed "$cpu_fine" 3) %;"
+echo "  the bare window with an empty 100 ms timer idles at $(fixed "$cpu_floor" 3) %"
