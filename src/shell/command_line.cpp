@@ -58,9 +58,6 @@ std::optional<std::string> ReadServerHost(const std::string& default_host) {
     Complain(parser.errorText());
     return std::nullopt;
   }
-  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
-    parser.process(QCoreApplication::arguments());  // prints the answer and ends the process
-  }
   if (!parser.positionalArguments().isEmpty()) {
     Complain(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     return std::nullopt;

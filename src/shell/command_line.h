@@ -15,7 +15,7 @@ void AnswerInformationRequests(int argc, char* argv[], const std::string& defaul
 // After the application has taken its own options (-platform and the like): the quote server
 // to talk to, `default_host` unless --server names another. A command line that is not
 // understood is reported on the standard error and gives nothing; the program then ends with
-// status 1. Exits for --help and --version as above.
+// status 1. --help and --version were answered before.
 std::optional<std::string> ReadServerHost(const std::string& default_host);
 
 }  // namespace shell
