@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "settings/settings_schema.h"
 #include "text/ascii_case.h"
 
 namespace quotes {
@@ -45,7 +46,7 @@ bool IsKnownProductCode(std::string_view text) {
 
 StoredProduct ReadStoredProduct(std::string_view stored) {
   if (stored.empty() || !IsKnownProductCode(stored)) {
-    return {std::string(kDefaultProductCode), true};
+    return {std::string(settings::Spec(settings::Key::kPriceType).fallback), true};
   }
   return {std::string(stored), false};
 }

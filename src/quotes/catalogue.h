@@ -19,8 +19,6 @@ struct Product {
   Shortcut shortcut;
 };
 
-inline constexpr std::string_view kDefaultProductCode = "icbcrmbgold";
-
 // Row order is the lookup order and the order of the product menu items.
 extern const std::array<Product, 17> kCatalogue;
 

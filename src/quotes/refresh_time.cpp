@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "settings/settings_schema.h"
+
 namespace quotes {
 namespace {
 
@@ -15,7 +17,7 @@ const RefreshChoice* LookUp(std::string_view text) {
 }  // namespace
 
 std::string NormaliseRefreshTime(std::string_view text) {
-  return std::string(LookUp(text) != nullptr ? text : kDefaultRefreshTime);
+  return settings::KeepOrFallback(settings::Key::kRefreshTime, text);
 }
 
 const RefreshChoice& FindRefreshChoice(std::string_view choice) {

@@ -13,8 +13,6 @@ struct RefreshChoice {
   int interval_ms;             // PriceTimer interval
 };
 
-inline constexpr std::string_view kDefaultRefreshTime = "5";
-
 // Menu order, which is also the order the check marks are set in.
 inline constexpr std::array<RefreshChoice, 3> kRefreshChoices = {{
     {"3", "Menu_Speed_Quick", 3000},
@@ -22,8 +20,8 @@ inline constexpr std::array<RefreshChoice, 3> kRefreshChoices = {{
     {"10", "Menu_Speed_Slow", 10000},
 }};
 
-// Keeps exactly "3", "5" or "10"; anything else (a leading zero, a space, the empty text)
-// becomes "5".
+// Keeps exactly a stored refresh text the settings accept; anything else (a leading zero, a
+// space, the empty text) becomes the settings' fallback.
 std::string NormaliseRefreshTime(std::string_view text);
 
 // The row of an already normalised choice. Any other text is a caller's bug and throws

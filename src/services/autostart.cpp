@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "settings/profile_file.h"
+#include "settings/settings_schema.h"
 #include "text/ascii_case.h"
 #include "text/converter.h"
 
@@ -56,7 +57,7 @@ std::string ExecValue(std::string_view argument) {
 }  // namespace
 
 std::string NormaliseAutoRun(std::string_view auto_run) {
-  return text::EqualsIgnoreAsciiCase(auto_run, "true") ? "True" : "False";
+  return settings::CanonicalOrFallback(settings::Key::kAutoRun, auto_run);
 }
 
 std::string CommandPath(std::string_view program_dir) {

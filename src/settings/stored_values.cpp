@@ -5,7 +5,7 @@
 #include <cmath>
 #include <system_error>
 
-#include "text/ascii_case.h"
+#include "settings/settings_schema.h"
 
 namespace settings {
 namespace {
@@ -50,18 +50,13 @@ std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::stri
 }
 
 int ReadStoredTransparent(std::string_view stored) {
-  static constexpr std::array<std::string_view, 7> kAccepted = {"20", "30", "40", "50",
-                                                                "60", "70", "80"};
-  for (const auto accepted : kAccepted) {
-    if (stored == accepted) return (accepted[0] - '0') * 10;
-  }
-  return 50;
+  // Every accepted text and the fallback are two digits, a multiple of ten.
+  const std::string percent = KeepOrFallback(Key::kTransparent, stored);
+  return (percent[0] - '0') * 10;
 }
 
 std::string LockArgument(std::string_view stored) {
-  const std::string lower = text::AsciiLower(stored);
-  if (lower == "lock" || lower == "unlock") return std::string(stored);
-  return "UnLock";
+  return KeepOrFallback(Key::kLockState, stored);
 }
 
 std::string FormatSingle(float value) {

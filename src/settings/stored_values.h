@@ -9,7 +9,6 @@
 
 namespace settings {
 
-inline constexpr std::string_view kSection = "System";
 inline constexpr std::string_view kSettingsFileName = "System.ini";
 
 // The settings file next to the program. A directory that already ends in a separator

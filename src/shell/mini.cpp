@@ -22,6 +22,7 @@
 #include "net/endpoints.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
+#include "settings/settings_schema.h"
 #include "settings/stored_values.h"
 #include "shell/control.h"
 #include "shell/layout.h"
