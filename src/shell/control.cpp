@@ -23,4 +23,14 @@ void Control::mouseMoveEvent(QMouseEvent* event) {
   if (on_move) on_move(event);
 }
 
+void SetTextColor(Control* label, const QColor& color) {
+  QPalette label_palette = label->palette();
+  label_palette.setColor(QPalette::WindowText, color);
+  label->setPalette(label_palette);
+}
+
+QColor ButtonTextColor(const QWidget& widget) {
+  return widget.palette().color(QPalette::ButtonText);
+}
+
 }  // namespace shell

@@ -3,8 +3,8 @@
 // One control of the panel. Unlike a bare QLabel it keeps the mouse events it gets, so a
 // press lands on the topmost control under the pointer and never falls through to the window.
 
+#include <QColor>
 #include <QLabel>
-#include <QString>
 #include <functional>
 
 class QMouseEvent;
@@ -14,9 +14,6 @@ namespace shell {
 class Control : public QLabel {
  public:
   explicit Control(QWidget* parent) : QLabel(parent) {}
-
-  // The free-text property that the panel's logic keeps beside a control.
-  QString tag;
 
   std::function<void(QMouseEvent*)> on_press;
   std::function<void(QMouseEvent*)> on_release;
@@ -29,5 +26,11 @@ class Control : public QLabel {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
 };
+
+// A label's text colour.
+void SetTextColor(Control* label, const QColor& color);
+
+// The system's button-text colour, the labels' normal colour.
+QColor ButtonTextColor(const QWidget& widget);
 
 }  // namespace shell

@@ -3,10 +3,14 @@
 // `Main`: the never-shown holder of the context menu tree.
 
 #include <QWidget>
+#include <functional>
 #include <string_view>
 
 class QAction;
 class QMenu;
+
+// How a feature finds an item of the menu, which is made on first use.
+using MenuItemLookup = std::function<QAction*(std::string_view name)>;
 
 class Main : public QWidget {
  public:

@@ -41,7 +41,7 @@ class QuotesTest : public WidgetTest {
   }
 
   QString Caption() { return mini_->Control("Price")->text(); }
-  QString Record() { return mini_->Control("Price")->tag; }
+  QString Record() { return QString::fromStdString(mini_->Quotes().Record()); }
   QColor PriceColor() { return mini_->Control("Price")->palette().color(QPalette::WindowText); }
   // Which trend mark shows: "up", "mid", "down", or a list when several do.
   std::string Mark() {

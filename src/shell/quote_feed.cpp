@@ -1,0 +1,127 @@
+#include "shell/quote_feed.h"
+
+#include <QAction>
+#include <QTimer>
+#include <QWidget>
+#include <utility>
+
+#include "net/endpoints.h"
+#include "quotes/catalogue.h"
+#include "quotes/quote_reply.h"
+#include "quotes/refresh_time.h"
+#include "settings/settings_schema.h"
+#include "shell/control.h"
+#include "shell/layout.h"
+#include "shell/named_timer.h"
+#include "shell/qt_text.h"
+#include "shell/tray.h"
+#include "text/ascii_case.h"
+
+namespace shell {
+
+using settings::Key;
+
+QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item,
+                     const IniClass& ini, const StartupBudget& budget, std::string server_host)
+    : panel_(panel),
+      controls_(controls),
+      menu_item_(std::move(menu_item)),
+      ini_(ini),
+      server_host_(std::move(server_host)),
+      timer_(MakeTimer(panel, "PriceTimer", 3000)),
+      fetch_(panel, budget) {
+  QObject::connect(timer_, &QTimer::timeout, panel_, [this] { GetPrice(); });
+}
+
+void QuoteFeed::ConnectMenu(const Main& menu) {
+  for (const quotes::Product& product : quotes::kCatalogue) {
+    QObject::connect(menu.Item(product.menu_item), &QAction::triggered, panel_,
+                     [this, text = Text(product.menu_text)] { PriceChange(text); });
+  }
+  for (const quotes::RefreshChoice& choice : quotes::kRefreshChoices) {
+    QObject::connect(menu.Item(choice.menu_item), &QAction::triggered, panel_,
+                     [this, text = Text(choice.choice)] {
+                       QString argument = text;
+                       ChangeRefreshTime(argument);
+                     });
+  }
+}
+
+void QuoteFeed::ReadStored() {
+  const quotes::StoredProduct product = quotes::ReadStoredProduct(Read(ini_, Key::kPriceType));
+  if (product.write_default) Write(ini_, Key::kPriceType, product.code);
+  price_type_value_ = QString::fromStdString(product.code);
+  refresh_time_value_ = QString::fromStdString(Read(ini_, Key::kRefreshTime));
+}
+
+void QuoteFeed::PriceChange(const QString& price_type_string) {
+  const std::string code = text::AsciiLower(Utf8(price_type_string));
+  price_type_value_ = QString::fromStdString(code);
+  // Stored before the look-up, so whatever was asked for is what the next start reads.
+  Write(ini_, Key::kPriceType, code);
+
+  if (const quotes::Product* product = quotes::FindProduct(code)) {
+    const std::pair<Control*, quotes::Shortcut> shortcuts[] = {
+        {controls_.icbc, quotes::Shortcut::kIcbc},
+        {controls_.ccb, quotes::Shortcut::kCcb},
+        {controls_.boc, quotes::Shortcut::kBoc},
+        {controls_.other, quotes::Shortcut::kOther}};
+    for (const auto& [control, shortcut] : shortcuts) {
+      control->setVisible(product->shortcut == shortcut);
+    }
+    controls_.price_type->setText(Text(product->short_label));
+    for (const quotes::Product& other : quotes::kCatalogue) {
+      menu_item_(other.menu_item)->setChecked(&other == product);
+    }
+  }
+
+  ShowTrend(static_cast<int>(quotes::Trend::kFlat));
+  controls_.price->setText(Text(kPriceLoadingText));
+  GetPrice();
+}
+
+QString QuoteFeed::GetPriceType(const QString& price_type_string) const {
+  if (price_type_string.isEmpty()) return {};
+  const quotes::Product* product = quotes::FindProduct(text::AsciiLower(Utf8(price_type_string)));
+  return product == nullptr ? QString() : Text(product->display_name);
+}
+
+void QuoteFeed::GetPrice() {
+  fetch_.Get(endpoints::QuoteListUrl(server_host_),
+             [this](const std::string& reply) { ApplyPrice(reply); });
+}
+
+void QuoteFeed::ApplyPrice(const std::string& reply) {
+  const auto update = quotes::ApplyQuoteReply(reply, Utf8(price_type_value_), record_,
+                                              Utf8(GetPriceType(price_type_value_)));
+  if (!update) return;
+  controls_.price->setText(QString::fromStdString(update->caption));
+  if (update->trend) ShowTrend(static_cast<int>(*update->trend));
+  if (update->tooltip) Tray::SetTrayTip(QString::fromStdString(*update->tooltip));
+  record_ = update->record;
+}
+
+void QuoteFeed::ShowTrend(int trend) {
+  const auto state = static_cast<quotes::Trend>(trend);
+  controls_.up->setVisible(state == quotes::Trend::kRise);
+  controls_.mid->setVisible(state == quotes::Trend::kFlat);
+  controls_.down->setVisible(state == quotes::Trend::kFall);
+  QColor color = ButtonTextColor(*panel_);
+  if (state == quotes::Trend::kRise) color = QColor(255, 0, 0);
+  if (state == quotes::Trend::kFall) color = QColor(0, 0xC0, 0);
+  SetTextColor(controls_.price, color);
+}
+
+void QuoteFeed::ChangeRefreshTime(QString& refresh_time_string) {
+  const std::string choice = quotes::NormaliseRefreshTime(Utf8(refresh_time_string));
+  refresh_time_string = QString::fromStdString(choice);
+  for (const quotes::RefreshChoice& each : quotes::kRefreshChoices) {
+    menu_item_(each.menu_item)->setChecked(each.choice == choice);
+  }
+  Write(ini_, Key::kRefreshTime, choice);
+  refresh_time_value_ = refresh_time_string;
+  // Only the interval changes; the next fetch comes from the timer.
+  timer_->setInterval(quotes::RefreshIntervalMs(choice));
+}
+
+}  // namespace shell

@@ -1,0 +1,74 @@
+#pragma once
+
+// The quote feed on the panel: the selected product, its fetch on PriceTimer's ticks, the
+// display with its rise and fall, and the refresh speed. The decisions are plain functions in
+// quotes/; this object owns the timer, the fetch, and the record of the previous quote.
+
+#include <QString>
+#include <string>
+
+#include "shell/main_menu.h"
+#include "shell/server_text.h"
+
+class IniClass;
+class QTimer;
+class QWidget;
+
+namespace shell {
+
+class Control;
+
+class QuoteFeed {
+ public:
+  // The controls the feed draws on.
+  struct Controls {
+    Control* price;
+    Control* price_type;
+    Control* up;
+    Control* mid;
+    Control* down;
+    Control* icbc;
+    Control* ccb;
+    Control* boc;
+    Control* other;
+  };
+
+  QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item, const IniClass& ini,
+            const StartupBudget& budget, std::string server_host);
+
+  // Connects the product and speed items of a newly made menu.
+  void ConnectMenu(const Main& menu);
+  // Start-up's reading of the stored product (an unknown one is replaced and written back)
+  // and of the stored refresh time, applied later by ChangeRefreshTime.
+  void ReadStored();
+
+  void PriceChange(const QString& price_type_string);
+  QString GetPriceType(const QString& price_type_string) const;
+  void GetPrice();
+  // Normalises its argument in place to one of the accepted refresh times.
+  void ChangeRefreshTime(QString& refresh_time_string);
+
+  const QString& PriceTypeValue() const { return price_type_value_; }
+  const QString& RefreshTimeValue() const { return refresh_time_value_; }
+  // The record of the last quote applied ("" before the first).
+  const std::string& Record() const { return record_; }
+  QTimer* Timer() const { return timer_; }
+  bool Busy() const { return fetch_.Busy(); }
+
+ private:
+  void ApplyPrice(const std::string& reply);
+  void ShowTrend(int trend);
+
+  QWidget* panel_;
+  Controls controls_;
+  MenuItemLookup menu_item_;
+  const IniClass& ini_;
+  std::string server_host_;
+  QTimer* timer_;
+  ServerText fetch_;
+  QString price_type_value_;
+  QString refresh_time_value_;
+  std::string record_;
+};
+
+}  // namespace shell

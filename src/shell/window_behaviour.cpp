@@ -1,0 +1,190 @@
+#include "shell/window_behaviour.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <string>
+#include <utility>
+
+#include "settings/settings_schema.h"
+#include "settings/stored_values.h"
+#include "shell/control.h"
+#include "shell/layered_alpha.h"
+#include "shell/layout.h"
+#include "shell/named_timer.h"
+#include "shell/qt_text.h"
+#include "shell/twips.h"
+#include "window/docking.h"
+#include "window/lock_and_opacity.h"
+
+namespace shell {
+
+using settings::Key;
+
+WindowBehaviour::WindowBehaviour(QWidget* panel, Controls controls, MenuItemLookup menu_item,
+                                 const IniClass& ini, PointerMoved pointer_moved,
+                                 PopUpMenu pop_up_menu)
+    : panel_(panel),
+      controls_(controls),
+      menu_item_(std::move(menu_item)),
+      ini_(ini),
+      pointer_moved_(std::move(pointer_moved)),
+      pop_up_menu_(std::move(pop_up_menu)),
+      timer_(MakeTimer(panel, "HideTimer", 100)) {
+  QObject::connect(timer_, &QTimer::timeout, panel_, [this] { HideTick(); });
+  controls_.lock->on_click = [this] { LockAndUnLock(QStringLiteral("Lock")); };
+  controls_.unlock->on_click = [this] { LockAndUnLock(QStringLiteral("UnLock")); };
+  ConnectDragSurface();
+}
+
+Qt::WindowFlags WindowBehaviour::PanelWindowFlags() {
+  Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+  // A window manager keeps part of a window it manages on screen, so the panel could never
+  // hide to its strip at an edge. On X11 the panel places itself and is dragged by its own
+  // code instead.
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    flags |= Qt::X11BypassWindowManagerHint;
+  }
+  return flags;
+}
+
+void WindowBehaviour::ConnectMenu(const Main& menu) {
+  QObject::connect(menu.Item("Menu_LockForm"), &QAction::triggered, panel_, [this] {
+    // The item names the change from the state on view.
+    LockAndUnLock(locked_ ? QStringLiteral("UnLock") : QStringLiteral("Lock"));
+  });
+  for (const window::OpacityChoice& choice : window::kOpacityChoices) {
+    QObject::connect(menu.Item(choice.menu_item), &QAction::triggered, panel_,
+                     [this, percent = choice.percent] { SetTransparent(percent); });
+  }
+}
+
+void WindowBehaviour::PlaceFromSettings() {
+  if (const auto position =
+          settings::ReadStoredPosition(Read(ini_, Key::kLeft), Read(ini_, Key::kTop))) {
+    MoveToTwips(position->left, position->top);
+    return;
+  }
+  // Clear of the screen's edges, where an unlocked panel would dock and hide.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const int width = TwipsToPixels(kPanelWidthTwips);
+  MoveToTwips(PixelsToTwips(screen.right() - width - 100), PixelsToTwips(screen.top() + 100));
+}
+
+void WindowBehaviour::ApplyStoredLockAndOpacity() {
+  const std::string lock_state = Read(ini_, Key::kLockState);
+  transparent_value_ = settings::ReadStoredTransparent(Read(ini_, Key::kTransparent));
+  Write(ini_, Key::kTransparent, std::to_string(transparent_value_));
+  LockAndUnLock(QString::fromStdString(settings::LockArgument(lock_state)));
+}
+
+void WindowBehaviour::SavePosition() const {
+  Write(ini_, Key::kLeft, settings::FormatSingle(static_cast<float>(LeftTwips())));
+  Write(ini_, Key::kTop, settings::FormatSingle(static_cast<float>(TopTwips())));
+}
+
+void WindowBehaviour::LockAndUnLock(const QString& lock_string) {
+  const std::string text = Utf8(lock_string);
+  const std::optional<bool> lock = window::ParseLockString(text);
+  if (!lock) return;
+  locked_ = *lock;
+  controls_.lock->setVisible(!locked_);
+  controls_.unlock->setVisible(locked_);
+  menu_item_("Menu_LockForm")->setChecked(locked_);
+  SetTransparent(transparent_value_);
+  Write(ini_, Key::kLockState, text);
+}
+
+void WindowBehaviour::SetTransparent(int transparent) {
+  for (const window::OpacityChoice& choice : window::kOpacityChoices) {
+    menu_item_(choice.menu_item)->setChecked(choice.percent == transparent);
+  }
+  // An unlocked panel stays fully opaque.
+  Code::SetLayeredAlpha(panel_, window::AlphaNow(transparent, locked_));
+  transparent_value_ = transparent;
+  Write(ini_, Key::kTransparent, std::to_string(transparent));
+}
+
+void WindowBehaviour::KeepOnTop() {
+  panel_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  panel_->raise();
+}
+
+void WindowBehaviour::ConnectDragSurface() {
+  controls_.form->on_press = [this](QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    drag_hold_ = event->globalPosition().toPoint() - panel_->pos();
+    dragging_by_hand_ = false;
+  };
+  controls_.form->on_move = [this](QMouseEvent* event) { FormMouseMove(event); };
+  controls_.form->on_release = [this](QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragging_by_hand_ = false;
+    if (event->button() == Qt::RightButton) pop_up_menu_(event->globalPosition().toPoint());
+  };
+}
+
+void WindowBehaviour::FormMouseMove(QMouseEvent* event) {
+  KeepOnTop();
+  // The move request needs a pressed button here; a drag starts on a press over the panel.
+  if (!locked_ && event->buttons().testFlag(Qt::LeftButton)) {
+    if (!dragging_by_hand_) {
+      const bool managed = !panel_->windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
+      QWindow* native = panel_->windowHandle();
+      if (managed && native != nullptr && native->startSystemMove()) {
+        pointer_moved_();
+        return;
+      }
+      // No window manager takes the move: follow the pointer until the release.
+      dragging_by_hand_ = true;
+    }
+    panel_->move(event->globalPosition().toPoint() - drag_hold_);
+  }
+  pointer_moved_();
+}
+
+void WindowBehaviour::HideTick() {
+  if (locked_) return;
+  const QRect frame = panel_->frameGeometry();
+  window::DockInputs in;
+  in.minimized = panel_->isMinimized();
+  in.rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+  in.left = LeftTwips();
+  in.top = TopTwips();
+  in.width = PixelsToTwips(panel_->width());
+  in.height = PixelsToTwips(panel_->height());
+  in.screen_width = PixelsToTwips(QGuiApplication::primaryScreen()->geometry().width());
+  // Asking the window system for the pointer ten times a second is the tick's only real cost.
+  if (!window::AtOrPastAnEdge(in)) return;
+  const QPoint pointer = QCursor::pos();
+  in.pointer = {pointer.x(), pointer.y()};
+  const std::optional<window::DockMove> step = window::DockStep(in);
+  if (!step) return;
+  if (step->coordinate == window::DockMove::Coordinate::kTop) {
+    if (step->twips != in.top) MoveToTwips(in.left, step->twips);
+  } else if (step->twips != in.left) {
+    MoveToTwips(step->twips, in.top);
+  }
+}
+
+int WindowBehaviour::LeftTwips() const {
+  const int x = panel_->x();
+  return x == TwipsToPixels(left_twips_) ? left_twips_ : PixelsToTwips(x);
+}
+
+int WindowBehaviour::TopTwips() const {
+  const int y = panel_->y();
+  return y == TwipsToPixels(top_twips_) ? top_twips_ : PixelsToTwips(y);
+}
+
+void WindowBehaviour::MoveToTwips(int left, int top) {
+  left_twips_ = left;
+  top_twips_ = top;
+  panel_->move(TwipsToPixels(left), TwipsToPixels(top));
+}
+
+}  // namespace shell
