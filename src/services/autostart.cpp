@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "settings/profile_file.h"
+#include "settings/durable_file.h"
 #include "settings/settings_schema.h"
 #include "text/ascii_case.h"
 #include "text/converter.h"
@@ -108,14 +108,14 @@ void SetRegValue(const std::string& autostart_dir, std::string_view name,
     reg_last_result = EINVAL;
     return;
   }
-  reg_last_result = profile::MakeFolders(autostart_dir);
+  reg_last_result = durable::MakeFolders(autostart_dir);
   if (reg_last_result != 0) return;
 
   const std::string path = EntryPath(autostart_dir, name);
   // What a killed write left behind goes once it is surely no one's work in progress.
-  profile::RemoveStaleTemporaries(path, std::chrono::minutes(1));
+  durable::RemoveStaleTemporaries(path, std::chrono::minutes(1));
   errno = 0;
-  if (profile::ReplaceFile(path, entry)) {
+  if (durable::ReplaceFile(path, entry)) {
     reg_last_result = 0;
   } else {
     // Some refusals (a folder in the entry's place) set no errno of their own.

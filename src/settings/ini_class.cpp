@@ -1,8 +1,10 @@
 #include "settings/ini_class.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
 
+#include "settings/durable_file.h"
 #include "settings/profile_file.h"
 
 namespace {
@@ -14,7 +16,7 @@ constexpr std::size_t kBufferSize = 1024;
 void IniClass::SetIniFile(const std::string& file_name) {
   ini_file_name_ = file_name;
   // What a killed write left behind goes once it is surely no one's work in progress.
-  if (!file_name.empty()) profile::RemoveStaleTemporaries(file_name, std::chrono::minutes(1));
+  if (!file_name.empty()) durable::RemoveStaleTemporaries(file_name, std::chrono::minutes(1));
 }
 
 std::string IniClass::GetIniString(const std::string& section, const std::string& key) const {
@@ -41,7 +43,7 @@ void IniClass::WriteIniString(const std::string& section, const std::string& key
   // A settings file in the user's configuration folder may be the first thing in its folder.
   const std::size_t slash = ini_file_name_.rfind('/');
   if (slash != std::string::npos && slash > 0) {
-    profile::MakeFolders(ini_file_name_.substr(0, slash));
+    durable::MakeFolders(ini_file_name_.substr(0, slash));
   }
   profile::WriteString(ini_file_name_, section, key, value);
 }

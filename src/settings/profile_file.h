@@ -1,7 +1,5 @@
 #pragma once
 
-#include <chrono>
-
 // Reader and writer of Windows profile (INI) files with the rules of the Windows profile
 // functions, so that a System.ini written on either side reads the same on the other.
 //
@@ -44,26 +42,10 @@ std::optional<std::string> SetValue(std::string_view content, std::string_view s
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size = kDefaultBufferSize);
 
-// SetValue over the file at `path`, creating the file and the section when missing. Returns
-// false when nothing could be stored; the old file is then left as it was. An unchanged value
-// leaves the file untouched and counts as success.
+// SetValue over the file at `path`, creating the file and the section when missing, written
+// whole through durable::ReplaceFile. Returns false when nothing could be stored; the old file
+// is then left as it was. An unchanged value leaves the file untouched and counts as success.
 bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value);
-
-// Replaces the file at `path` with `content` so that it is always either the complete old or
-// the complete new file, even when the process dies or the disk fills up half way: the new
-// content goes to a temporary file in the same folder that is renamed over the old one. Only
-// when the folder refuses new files is the old file rewritten in place. A symbolic link is
-// followed and its target replaced; the old file's permission bits are kept.
-bool ReplaceFile(const std::string& path, std::string_view content);
-
-// Creates the missing folders of `path` the way the base-directory rules ask for, readable
-// by the user alone. 0 or the errno of the step that failed.
-int MakeFolders(const std::string& path);
-
-// Removes temporary files that a writer killed between creating and renaming them left
-// beside `path` ("<name>.tmp-XXXXXX"), once they are older than `min_age`: a younger one may
-// belong to another copy of the program that is writing right now.
-void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds min_age);
 
 }  // namespace profile

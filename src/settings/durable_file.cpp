@@ -1,0 +1,164 @@
+#include "settings/durable_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace durable {
+namespace {
+
+// Between the file's name and the six random characters of a temporary file: distinctive, so
+// that a user's own "System.ini.backup" is never taken for one.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// umask() can only be read by changing it, which would race with other threads creating files;
+// the kernel reports it in /proc instead.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (!line.starts_with("Umask:")) continue;
+    const std::string_view field = std::string_view(line).substr(6);
+    const std::size_t first = field.find_first_not_of(" \t");
+    if (first == std::string_view::npos) continue;
+    const std::string_view digits = field.substr(first, field.find_last_not_of(" \t") + 1 - first);
+    unsigned mask = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), mask, 8);
+    if (error == std::errc() && end == digits.data() + digits.size()) {
+      return static_cast<mode_t>(mask & 0777);
+    }
+  }
+  return 022;
+}
+
+// The last resort for a folder that takes no new files. Room for the longer content is reserved
+// before the first byte changes, so a full disk still leaves the old file whole.
+bool RewriteInPlace(const std::string& path, std::string_view content) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat old_stat {};
+  if (::fstat(fd, &old_stat) != 0) {
+    ::close(fd);
+    return false;
+  }
+  const auto new_size = static_cast<off_t>(content.size());
+  if (new_size > old_stat.st_size && ::posix_fallocate(fd, 0, new_size) != 0) {
+    if (::ftruncate(fd, old_stat.st_size) != 0) {
+      // Nothing more can be done; the old bytes themselves were not touched.
+    }
+    ::close(fd);
+    return false;
+  }
+  bool ok = WriteAll(fd, content) && ::ftruncate(fd, new_size) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  return ok;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& path, std::string_view content) {
+  if (path.empty()) return false;
+  // Renaming over a link would replace the link itself; write where it points instead.
+  std::string target = path;
+  struct stat link_stat {};
+  if (::lstat(path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    target = resolved;
+    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+  }
+
+  struct stat old_stat {};
+  bool existed = false;
+  mode_t mode = 0;
+  if (::stat(target.c_str(), &old_stat) == 0) {
+    if (!S_ISREG(old_stat.st_mode)) return false;
+    existed = true;
+    mode = old_stat.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    mode = 0666 & ~CurrentUmask();
+  } else {
+    return false;
+  }
+
+  std::string temp_name = target + std::string(kTemporaryInfix) + "XXXXXX";
+  const int fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const bool folder_refuses = errno == EACCES || errno == EPERM;
+    return existed && folder_refuses && RewriteInPlace(target, content);
+  }
+  bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || ::rename(temp_name.c_str(), target.c_str()) != 0) {
+    ::unlink(temp_name.c_str());
+    return false;
+  }
+
+  // Make the rename itself durable. The new file is in place either way, so a folder that
+  // cannot be synced does not turn the write into a failure.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd >= 0) {
+    ::fsync(folder_fd);
+    ::close(folder_fd);
+  }
+  return true;
+}
+
+int MakeFolders(const std::string& path) {
+  if (path.empty()) return ENOENT;
+  const auto is_folder = [&path] {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  };
+  if (is_folder()) return 0;
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    if (end == std::string::npos) break;
+  }
+  // EEXIST also comes for a file of that name.
+  return is_folder() ? 0 : ENOTDIR;
+}
+
+void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds min_age) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
+  const auto now = fs::file_time_type::clock::now();
+  std::error_code error;
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    // Exactly the pattern of our temporary files: the name, the infix, six characters.
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!entry.is_regular_file(error)) continue;
+    const auto written = entry.last_write_time(error);
+    if (error || now - written < min_age) continue;
+    fs::remove(entry.path(), error);
+  }
+}
+
+}  // namespace durable
