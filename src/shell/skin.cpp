@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QLibrary>
 
-#include "services/safe_file.h"
+#include "services/library_trust.h"
 
 namespace Skin {
 

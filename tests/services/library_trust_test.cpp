@@ -1,4 +1,4 @@
-#include "services/safe_file.h"
+#include "services/library_trust.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@ using services::IsTrustedLibraryFile;
 using test_support::TempFolder;
 using test_support::WriteBytes;
 
-class SafeFileTest : public ::testing::Test {
+class LibraryTrustTest : public ::testing::Test {
  protected:
   // A library of ours with the given mode; chmod, unlike creation, ignores the umask.
   std::string Library(const std::string& name, mode_t mode) {
@@ -27,20 +27,20 @@ class SafeFileTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-TEST_F(SafeFileTest, OurFileThatOnlyWeMayWriteIsTrusted) {
+TEST_F(LibraryTrustTest, OurFileThatOnlyWeMayWriteIsTrusted) {
   EXPECT_TRUE(IsTrustedLibraryFile(Library("plain.so", 0644)));
   EXPECT_TRUE(IsTrustedLibraryFile(Library("private.so", 0600)));
   EXPECT_TRUE(IsTrustedLibraryFile(Library("linked.so", 0755)));
 }
 
-TEST_F(SafeFileTest, FileThatGroupOrOthersMayWriteIsNot) {
+TEST_F(LibraryTrustTest, FileThatGroupOrOthersMayWriteIsNot) {
   EXPECT_FALSE(IsTrustedLibraryFile(Library("group.so", 0664)));
   EXPECT_FALSE(IsTrustedLibraryFile(Library("everyone.so", 0666)));
   EXPECT_FALSE(IsTrustedLibraryFile(Library("others.so", 0646)));
   EXPECT_FALSE(IsTrustedLibraryFile(Library("group_only.so", 0620)));
 }
 
-TEST_F(SafeFileTest, LinkIsNotEvenToATrustedFile) {
+TEST_F(LibraryTrustTest, LinkIsNotEvenToATrustedFile) {
   const std::string target = Library("real.so", 0644);
   const std::string link = folder_.File("Skin.dll");
   ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
@@ -48,7 +48,7 @@ TEST_F(SafeFileTest, LinkIsNotEvenToATrustedFile) {
   EXPECT_FALSE(IsTrustedLibraryFile(link));
 }
 
-TEST_F(SafeFileTest, AnythingButARegularFileIsNot) {
+TEST_F(LibraryTrustTest, AnythingButARegularFileIsNot) {
   const std::string folder = folder_.File("folder.so");
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   EXPECT_FALSE(IsTrustedLibraryFile(folder));
@@ -57,12 +57,12 @@ TEST_F(SafeFileTest, AnythingButARegularFileIsNot) {
   EXPECT_FALSE(IsTrustedLibraryFile(fifo));
 }
 
-TEST_F(SafeFileTest, MissingFileIsNot) {
+TEST_F(LibraryTrustTest, MissingFileIsNot) {
   EXPECT_FALSE(IsTrustedLibraryFile(folder_.File("missing.so")));
   EXPECT_FALSE(IsTrustedLibraryFile(""));
 }
 
-TEST_F(SafeFileTest, FileOfAnotherUserIsNot) {
+TEST_F(LibraryTrustTest, FileOfAnotherUserIsNot) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
   const std::string path = Library("theirs.so", 0644);
   ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);

@@ -1,4 +1,4 @@
-#include "services/safe_file.h"
+#include "services/library_trust.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
