@@ -4,6 +4,7 @@
 // pass a temporary folder, a loopback server and recorders.
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -19,6 +20,10 @@ struct Environment {
   std::function<bool(const QString& text, const QString& title, bool with_cancel)> ask;
   // Ends the process at once, without further events.
   std::function<void()> end_program;
+  // The monotonic clock that start-up's time budget and the age of a quote are measured on.
+  std::function<std::chrono::steady_clock::time_point()> now = [] {
+    return std::chrono::steady_clock::now();
+  };
 };
 
 // The environment of the running program, talking to the quote server at `server_host` and

@@ -36,6 +36,8 @@ using shell::Text;
 Mini::Mini(Environment environment, QWidget* parent)
     : QWidget(parent, shell::WindowBehaviour::PanelWindowFlags()),
       environment_(std::move(environment)),
+      startup_budget_(environment_.now),
+      created_at_(environment_.now()),
       controls_(shell::CreateControls(this)),
       quotes_(this,
               {FindControl(controls_, "Price"), FindControl(controls_, "PriceType"),
@@ -43,7 +45,7 @@ Mini::Mini(Environment environment, QWidget* parent)
                FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
-              MenuLookup(), ini_, startup_budget_, environment_.server_host),
+              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now),
       news_(this, FindControl(controls_, "News"), startup_budget_, environment_.server_host,
             [this](const std::string& address) { OpenPage(address); }),
       window_(
@@ -55,7 +57,12 @@ Mini::Mini(Environment environment, QWidget* parent)
           [this] { news_.HoverOff(); }, [this](const QPoint& at) { PopUpMenu(at); }),
       services_(
           {this, [this] { KeepOnTop(); }, [this](const std::string& address) { OpenPage(address); },
-           [this] { ExitSystem(); }},
+           [this] { ExitSystem(); },
+           // The time a person takes to answer is not the server's: the steps after the
+           // question get the whole budget.
+           [this] {
+             if (!startup_budget_.Running()) startup_budget_.Begin(kStartupBudget);
+           }},
           environment_, MenuLookup(), ini_, startup_budget_) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
@@ -65,10 +72,6 @@ Mini::Mini(Environment environment, QWidget* parent)
   ConnectShortcuts();
   // Hidden until the tray icon or the menu shows it again; timers and icon keep running.
   Control("HideImage")->on_click = [this] { hide(); };
-
-  // The timers run from creation; their first ticks come once start-up has returned to
-  // the event loop.
-  for (QTimer* timer : {CountTimer(), NewsTimer(), HideTimer(), PriceTimer()}) timer->start();
 }
 
 Mini::~Mini() = default;
@@ -128,6 +131,24 @@ void Mini::Load() {
   show();
   raise();
   startup_budget_.End();
+  StartTimers();
+}
+
+void Mini::StartTimers() {
+  // The timers count from the panel's creation, but nothing may tick while start-up runs (a
+  // question may hold it): each starts when start-up ends, and one whose first interval has
+  // already passed ticks at once.
+  const auto waited = environment_.now() - created_at_;
+  const std::pair<QTimer*, std::function<void()>> timers[] = {
+      {CountTimer(), [this] { CountVisit(); }},
+      {NewsTimer(), [this] { NewsTick(); }},
+      {HideTimer(), [this] { HideTick(); }},
+      {PriceTimer(), [this] { GetPrice(); }},
+  };
+  for (const auto& [timer, tick] : timers) {
+    timer->start();
+    if (waited >= std::chrono::milliseconds(timer->interval())) QTimer::singleShot(0, this, tick);
+  }
 }
 
 void Mini::Install() {

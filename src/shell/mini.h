@@ -131,11 +131,13 @@ class Mini : public QWidget {
  private:
   MenuItemLookup MenuLookup();
   void ConnectShortcuts();
+  void StartTimers();
 
   Environment environment_;
   IniClass ini_;
   // Start-up's requests share one time budget; once the panel runs they go to the background.
   shell::StartupBudget startup_budget_;
+  std::chrono::steady_clock::time_point created_at_;
   shell::ControlSet controls_;
   std::unique_ptr<Main> main_;
   shell::QuoteFeed quotes_;

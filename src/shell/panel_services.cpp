@@ -54,6 +54,7 @@ void PanelServices::AnswerUpdate(const std::string& record, bool on_request) {
   panel_.widget->lower();
   const bool accepted =
       environment_.ask(Text(message->text), Text(message->title), message->with_cancel);
+  panel_.question_answered();
   panel_.keep_on_top();
   if (!accepted || !message->download_address) return;
   panel_.open_page(*message->download_address);

@@ -30,6 +30,8 @@ class PanelServices {
     std::function<void()> keep_on_top;
     std::function<void(const std::string& address)> open_page;
     std::function<void()> exit_system;
+    // Runs once a question has been answered.
+    std::function<void()> question_answered;
   };
 
   PanelServices(Panel panel, const Environment& environment, MenuItemLookup menu_item,

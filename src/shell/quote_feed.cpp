@@ -22,14 +22,18 @@ namespace shell {
 using settings::Key;
 
 QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item,
-                     const IniClass& ini, const StartupBudget& budget, std::string server_host)
+                     const IniClass& ini, const StartupBudget& budget, std::string server_host,
+                     StartupBudget::Clock now)
     : panel_(panel),
       controls_(controls),
       menu_item_(std::move(menu_item)),
       ini_(ini),
       server_host_(std::move(server_host)),
       timer_(MakeTimer(panel, "PriceTimer", 3000)),
-      fetch_(panel, budget) {
+      fetch_(panel, budget),
+      now_(std::move(now)),
+      chosen_at_(now_()),
+      trend_color_(ButtonTextColor(*panel)) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { GetPrice(); });
 }
 
@@ -57,6 +61,10 @@ void QuoteFeed::ReadStored() {
 void QuoteFeed::PriceChange(const QString& price_type_string) {
   const std::string code = text::AsciiLower(Utf8(price_type_string));
   price_type_value_ = QString::fromStdString(code);
+  // The new product's quotes are awaited afresh; the old product's age says nothing of them.
+  ClearStopped();
+  chosen_at_ = now_();
+  applied_at_.reset();
   // Stored before the look-up, so whatever was asked for is what the next start reads.
   Write(ini_, Key::kPriceType, code);
 
@@ -87,6 +95,7 @@ QString QuoteFeed::GetPriceType(const QString& price_type_string) const {
 }
 
 void QuoteFeed::GetPrice() {
+  ShowAge();
   fetch_.Get(endpoints::QuoteListUrl(server_host_),
              [this](const std::string& reply) { ApplyPrice(reply); });
 }
@@ -95,6 +104,9 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
   const auto update = quotes::ApplyQuoteReply(reply, Utf8(price_type_value_), record_,
                                               Utf8(GetPriceType(price_type_value_)));
   if (!update) return;
+  applied_at_ = now_();
+  applied_clock_ = QTime::currentTime();
+  ClearStopped();
   controls_.price->setText(QString::fromStdString(update->caption));
   if (update->trend) ShowTrend(static_cast<int>(*update->trend));
   if (update->tooltip) Tray::SetTrayTip(QString::fromStdString(*update->tooltip));
@@ -109,7 +121,34 @@ void QuoteFeed::ShowTrend(int trend) {
   QColor color = ButtonTextColor(*panel_);
   if (state == quotes::Trend::kRise) color = QColor(255, 0, 0);
   if (state == quotes::Trend::kFall) color = QColor(0, 0xC0, 0);
-  SetTextColor(controls_.price, color);
+  trend_color_ = color;
+  if (!stopped_) SetTextColor(controls_.price, color);
+}
+
+void QuoteFeed::ShowAge() {
+  if (stopped_) return;
+  const quotes::QuoteAge age = quotes::AgeOfQuote(now_(), applied_at_, chosen_at_,
+                                                  std::chrono::milliseconds(timer_->interval()));
+  if (age == quotes::QuoteAge::kLive) return;
+  stopped_ = true;
+  tip_before_stop_ = Tray::CurrentTip();
+  SetTextColor(controls_.price, panel_->palette().color(QPalette::Disabled, QPalette::WindowText));
+  if (age == quotes::QuoteAge::kNeverCame) {
+    Tray::SetTrayTip(Text(quotes::NoServerTipLine(server_host_)));
+    return;
+  }
+  const std::string line = quotes::StoppedTipLine(applied_clock_.hour(), applied_clock_.minute(),
+                                                  applied_clock_.second());
+  // The quote's own tip opens with a line break; the first tip ("Lumetta v1.0") does not.
+  const bool own_line = tip_before_stop_.startsWith(QLatin1Char('\r'));
+  Tray::SetTrayTip(Text(line) + (own_line ? QString() : QStringLiteral("\r\n")) + tip_before_stop_);
+}
+
+void QuoteFeed::ClearStopped() {
+  if (!stopped_) return;
+  stopped_ = false;
+  SetTextColor(controls_.price, trend_color_);
+  Tray::SetTrayTip(tip_before_stop_);
 }
 
 void QuoteFeed::ChangeRefreshTime(QString& refresh_time_string) {

@@ -4,9 +4,13 @@
 // display with its rise and fall, and the refresh speed. The decisions are plain functions in
 // quotes/; this object owns the timer, the fetch, and the record of the previous quote.
 
+#include <QColor>
 #include <QString>
+#include <QTime>
+#include <optional>
 #include <string>
 
+#include "quotes/quote_age.h"
 #include "shell/main_menu.h"
 #include "shell/server_text.h"
 
@@ -34,7 +38,7 @@ class QuoteFeed {
   };
 
   QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item, const IniClass& ini,
-            const StartupBudget& budget, std::string server_host);
+            const StartupBudget& budget, std::string server_host, StartupBudget::Clock now);
 
   // Connects the product and speed items of a newly made menu.
   void ConnectMenu(const Main& menu);
@@ -44,6 +48,7 @@ class QuoteFeed {
 
   void PriceChange(const QString& price_type_string);
   QString GetPriceType(const QString& price_type_string) const;
+  // A tick: says so first when the quote on view has grown plainly old, then fetches.
   void GetPrice();
   // Normalises its argument in place to one of the accepted refresh times.
   void ChangeRefreshTime(QString& refresh_time_string);
@@ -54,10 +59,15 @@ class QuoteFeed {
   const std::string& Record() const { return record_; }
   QTimer* Timer() const { return timer_; }
   bool Busy() const { return fetch_.Busy(); }
+  // Whether the panel says that the quote on view stopped updating.
+  bool ShowsStopped() const { return stopped_; }
 
  private:
   void ApplyPrice(const std::string& reply);
   void ShowTrend(int trend);
+  void ShowAge();
+  // Puts back the colour and the tip that the stopped sign replaced.
+  void ClearStopped();
 
   QWidget* panel_;
   Controls controls_;
@@ -69,6 +79,15 @@ class QuoteFeed {
   QString price_type_value_;
   QString refresh_time_value_;
   std::string record_;
+  StartupBudget::Clock now_;
+  // When the selected product was chosen and when its last quote was applied (monotonic),
+  // and that moment's local time, for the tip.
+  quotes::MonotonicTime chosen_at_{};
+  std::optional<quotes::MonotonicTime> applied_at_;
+  QTime applied_clock_;
+  QColor trend_color_;
+  bool stopped_ = false;
+  QString tip_before_stop_;
 };
 
 }  // namespace shell

@@ -24,9 +24,11 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
   environment.open_page = [this](const std::string& address) { opened_pages_.push_back(address); };
   environment.ask = [this](const QString& text, const QString& title, bool with_cancel) {
     questions_.push_back({text, title, with_cancel});
+    if (while_asking_) while_asking_();
     return answer_;
   };
   environment.end_program = [this] { ++program_ends_; };
+  environment.now = [this] { return std::chrono::steady_clock::now() + clock_ahead_; };
   mini_ = std::make_unique<Mini>(std::move(environment));
   return *mini_;
 }

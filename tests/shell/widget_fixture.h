@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,5 +50,9 @@ class WidgetTest : public ::testing::Test {
   };
   std::vector<Question> questions_;
   bool answer_ = true;
+  // Runs while a question is open, before it is answered.
+  std::function<void()> while_asking_;
+  // How far the panel's monotonic clock runs ahead of the real one.
+  std::chrono::milliseconds clock_ahead_{0};
   int program_ends_ = 0;
 };

@@ -1,0 +1,103 @@
+// The number on the panel never looks live when it is not: start-up waits for nothing while
+// its question is open, and a quote that stopped updating says so.
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include "shell/control.h"
+#include "shell/tray.h"
+#include "tests/shell/widget_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class LiveQuoteTest : public WidgetTest {
+ protected:
+  QColor PriceColor() { return mini_->Control("Price")->palette().color(QPalette::WindowText); }
+  QColor Grey() { return mini_->palette().color(QPalette::Disabled, QPalette::WindowText); }
+  // A refresh tick after the panel's clock has moved on.
+  void TickAfter(std::chrono::milliseconds later) {
+    clock_ahead_ += later;
+    mini_->GetPrice();
+    Settle();
+  }
+};
+
+TEST_F(LiveQuoteTest, NothingHappensWhileTheStartUpQuestionIsOpenAndItsTimeIsNotTheServers) {
+  Reply("/Soft/Version.asp", "1.1\r\nFalse\r\n2026-12-01\r\n更快\r\nhttp://dl.example/new");
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Reply("/Soft/News.asp", "金价走高|http://a/1\r\n");
+  Mini& mini = MakeMini(Server().host());
+  const QString price_before = mini.Control("Price")->text();
+  answer_ = false;
+  while_asking_ = [&] {
+    // Several seconds of events while the person reads the question.
+    QTest::qWait(300);
+    clock_ahead_ += 7s;
+    EXPECT_EQ(Server().Requests().size(), 1U);
+    EXPECT_TRUE(QDir(folder_.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(mini.Control("Price")->text(), price_before);
+    for (QTimer* timer : {mini.PriceTimer(), mini.NewsTimer(), mini.HideTimer()}) {
+      EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+    }
+  };
+  mini.Load();
+  ASSERT_EQ(questions_.size(), 1U);
+  // The first quote came within start-up, and the overdue news tick comes at once.
+  EXPECT_TRUE(mini.Control("Price")->text().contains(QStringLiteral("385.20")));
+  QCoreApplication::processEvents();
+  Settle();
+  EXPECT_EQ(mini.Control("News")->text(), QStringLiteral("金价走高"));
+}
+
+TEST_F(LiveQuoteTest, AQuoteThatStoppedTurnsGreyAndTheTipSaysSinceWhenUntilOneComesAgain) {
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  StartMini(Server().host());
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.50,385.90\r\n");
+  TickAfter(3s);
+  const QColor rise = PriceColor();
+  const QString quote_tip = Tray::CurrentTip();
+  ASSERT_TRUE(quote_tip.contains(QStringLiteral("385.50")));
+
+  // The server goes on answering but no longer lists the product, then stops answering.
+  Reply("/Soft/Price.asp", "gold,2650.1,2650.5\r\n");
+  TickAfter(29s);
+  EXPECT_EQ(PriceColor(), rise);
+  EXPECT_EQ(Tray::CurrentTip(), quote_tip);
+  lumetta_server::ScriptedReply failure;
+  failure.status = 500;
+  Server().Script("/Soft/Price.asp", failure);
+  TickAfter(2s);
+  EXPECT_EQ(PriceColor(), Grey());
+  const QStringList lines = Tray::CurrentTip().split(QStringLiteral("\r\n"));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^行情暂停更新 最后报价 \\d\\d:\\d\\d:\\d\\d$"))
+                  .match(lines.front())
+                  .hasMatch())
+      << lines.front().toStdString();
+  // Above the last quote's own tip, which the tip's size limit may cut at its end.
+  EXPECT_TRUE(Tray::CurrentTip().contains(quote_tip.trimmed()));
+  EXPECT_TRUE(mini_->Control("Price")->text().contains(QStringLiteral("385.50")));
+
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.10,385.50\r\n");
+  TickAfter(60s);
+  EXPECT_NE(PriceColor(), Grey());
+  EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("385.10")));
+  EXPECT_FALSE(Tray::CurrentTip().contains(QStringLiteral("行情暂停更新")));
+}
+
+TEST_F(LiveQuoteTest, NoQuoteAtAllNamesTheServerAndAProductChoiceWaitsAfresh) {
+  Mini& mini = StartMini("127.0.0.1:1");
+  TickAfter(31s);
+  EXPECT_EQ(PriceColor(), Grey());
+  EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("无法连接行情服务器 127.0.0.1:1"));
+  mini.PriceChange(QStringLiteral("gold"));
+  EXPECT_NE(PriceColor(), Grey());
+  EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("Lumetta v1.0"));
+  TickAfter(29s);
+  EXPECT_NE(PriceColor(), Grey());
+}
+
+}  // namespace
