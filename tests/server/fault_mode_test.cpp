@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -102,8 +103,12 @@ class FaultModeTest : public ::testing::Test {
   void SetUp() override {
     ServerOptions options = Options(true);
     options.on_fault = [this](const lumetta_server::LoggedRequest&, std::string_view fault) {
-      std::lock_guard lock(mutex_);
-      reported_ += std::string(fault) + ' ';
+      {
+        std::lock_guard lock(mutex_);
+        reported_ += std::string(fault) + ' ';
+        ++faults_reported_;
+      }
+      reported_changed_.notify_all();
     };
     faulty_ = std::make_unique<QuoteServer>(options);
     ASSERT_TRUE(faulty_->Start());
@@ -126,12 +131,22 @@ class FaultModeTest : public ::testing::Test {
     return reported_;
   }
 
+  // True once `count` requests have been given their fault. A request is logged before its fault
+  // is chosen, and a client that gave up early may be gone before then, so neither the log nor
+  // the client's return says that the next request meets the next fault.
+  bool WaitForFaults(int count) {
+    std::unique_lock lock(mutex_);
+    return reported_changed_.wait_for(lock, 10s, [&] { return faults_reported_ >= count; });
+  }
+
   std::unique_ptr<QuoteServer> faulty_;
   QuoteServer twin_{Options(false)};
   std::string normal_quotes_;
   int requests_ = 0;
   std::mutex mutex_;
+  std::condition_variable reported_changed_;
   std::string reported_;
+  int faults_reported_ = 0;
 };
 
 TEST_F(FaultModeTest, QuoteRequestsMeetEveryFaultInTurnThenTheCycleRestarts) {
@@ -144,6 +159,7 @@ TEST_F(FaultModeTest, QuoteRequestsMeetEveryFaultInTurnThenTheCycleRestarts) {
   EXPECT_EQ(silence.result, CURLE_OPERATION_TIMEDOUT);
   EXPECT_EQ(silence.status, 0);
   EXPECT_EQ(silence.body, "");
+  ASSERT_TRUE(WaitForFaults(2));
 
   const Outcome not_found = NextQuotes();
   EXPECT_EQ(not_found.result, CURLE_OK);
@@ -188,6 +204,7 @@ TEST_F(FaultModeTest, QuoteRequestsMeetEveryFaultInTurnThenTheCycleRestarts) {
   EXPECT_EQ(trickle.status, 200);
   EXPECT_LT(trickle.body.size(), lumetta_server::kTrickleBytes);
   EXPECT_EQ(normal_quotes_.substr(0, trickle.body.size()), trickle.body);
+  ASSERT_TRUE(WaitForFaults(10));
 
   const std::string looping = Url(*faulty_, "/Soft/Price.asp?r=" + std::to_string(++requests_));
   const Outcome redirect = Fetch(looping, kPatientTimeout);
@@ -228,7 +245,9 @@ TEST_F(FaultModeTest, StoppingEndsHeldAndTricklingConnectionsAtOnce) {
   Outcome silence;
   const std::string silent = Url(*faulty_, "/Soft/Price.asp?r=silent");
   std::thread silent_client([&] { silence = Fetch(silent, kPatientTimeout); });
-  ASSERT_TRUE(faulty_->WaitForRequests(2, 10s));
+  // Until the held request has its fault, the next one could take it and be held instead.
+  ASSERT_TRUE(WaitForFaults(2));
+  ASSERT_EQ(Reported(), "close silence ");
   for (int skipped = 0; skipped < 7; ++skipped) NextQuotes();
   Outcome trickle;
   std::atomic<bool> got_bytes{false};
