@@ -1,8 +1,11 @@
 // lumetta-server: the bundled quote server, the widget's default peer.
 //   lumetta-server [--port N] [--bind ADDRESS] [--seed N] [--offer-update optional|mandatory]
 //                  [--log] [--faults] [--faults-for SECONDS]
-// Prints "lumetta-server listening on HOST:PORT" once it accepts connections and stops cleanly
-// on SIGINT or SIGTERM. With --log it also prints "METHOD TARGET" for every request it serves.
+//   lumetta-server --help
+// Its quotes are simulated, not market prices; its usage (--help), its start line and its
+// headlines say so. Prints "lumetta-server (local demonstration: ...) listening on HOST:PORT"
+// once it accepts connections and stops cleanly on SIGINT or SIGTERM. With --log it also prints
+// "METHOD TARGET" for every request it serves.
 //
 // --faults makes the quote, news and version endpoints misbehave, for trying the widget against
 // a bad server: request by request they answer with the next of these faults, in this order
@@ -43,9 +46,12 @@
 namespace {
 
 constexpr std::string_view kUsage =
+    "lumetta-server: a local demonstration quote server. Its quotes are simulated, a random walk\n"
+    "near real price levels, not market prices; its headlines are made up for the demonstration.\n"
     "usage: lumetta-server [--port N] [--bind ADDRESS] [--seed N] "
     "[--offer-update optional|mandatory] [--log]\n"
     "                      [--faults] [--faults-for SECONDS]\n"
+    "       lumetta-server --help\n"
     "  --faults            the quote, news and version endpoints answer with faults in turn\n"
     "  --faults-for S      the same for S seconds (a whole number above 0), then normally\n";
 
@@ -148,6 +154,12 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int index = 1; index < argc; ++index) {
+    if (std::string_view(argv[index]) == "--help") {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
   lumetta_server::ServerOptions options;
   if (!ParseArguments(argc, argv, options)) {
     std::cerr << kUsage;
@@ -168,7 +180,10 @@ int main(int argc, char** argv) {
     std::cerr << "lumetta-server: cannot listen on " << options.bind << ":" << options.port << "\n";
     return 1;
   }
-  PrintLine("lumetta-server listening on " + server.host());
+  PrintLine(
+      "lumetta-server (local demonstration: its quotes are simulated, not market prices) "
+      "listening on " +
+      server.host());
 
   int received = 0;
   if (options.faults) {

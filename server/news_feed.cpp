@@ -28,6 +28,26 @@ constexpr std::array<Story, 8> kStories = {{
     {"钯金价格回落 汽车催化剂需求放缓", "汽车产量增速放缓拖累钯金需求，钯金价格连续三日下跌。"},
 }};
 
+// The prices walk at random near real levels and the stories read like real ones, so the list
+// opens with this notice and repeats it often enough that no reader takes either for the market.
+constexpr Story kNotice = {
+    "本地演示服务器：报价为模拟数据，并非市场行情",
+    "这些报价来自本机运行的演示服务器 lumetta-server，是在真实价位附近随机变动的模拟数据，"
+    "并非市场行情，不能作为买卖依据。资讯标题同样为演示而编写。"};
+
+// Items 0, kNoticeEvery, 2 * kNoticeEvery, ... are the notice; the stories fill the rest in turn.
+constexpr size_t kNoticeEvery = 8;
+constexpr size_t kStoriesBetween = kNoticeEvery - 1;
+// Up to the last story: each story gets one place, each started group of stories a notice.
+constexpr size_t kItemCount =
+    kStories.size() + (kStories.size() + kStoriesBetween - 1) / kStoriesBetween;
+
+// The item at `index` (counted from 0); the list has kItemCount of them.
+const Story& Item(size_t index) {
+  if (index % kNoticeEvery == 0) return kNotice;
+  return kStories[index - index / kNoticeEvery - 1];
+}
+
 std::string NumberText(int number) {
   char digits[16];
   const auto written = std::to_chars(digits, digits + sizeof digits, number);
@@ -38,8 +58,8 @@ std::string NumberText(int number) {
 
 std::string NewsListText(std::string_view host) {
   std::string text;
-  for (size_t index = 0; index < kStories.size(); ++index) {
-    text += kStories[index].title;
+  for (size_t index = 0; index < kItemCount; ++index) {
+    text += Item(index).title;
     text += "|http://";
     text += host;
     text += "/News/";
@@ -50,8 +70,8 @@ std::string NewsListText(std::string_view host) {
 }
 
 std::optional<Page> NewsPage(int number) {
-  if (number < 1 || number > static_cast<int>(kStories.size())) return std::nullopt;
-  const Story& story = kStories[static_cast<size_t>(number) - 1];
+  if (number < 1 || number > static_cast<int>(kItemCount)) return std::nullopt;
+  const Story& story = Item(static_cast<size_t>(number) - 1);
   // Odd pages are GBK like the rest of the site, even ones UTF-8, as a real mixed site would be.
   const bool gbk = number % 2 == 1;
   std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"";

@@ -7,7 +7,8 @@
 namespace lumetta_server {
 
 // The headlines the server offers, each linking to a page of the server itself so that a click
-// works without the internet.
+// works without the internet. The first, and every eighth after it, says that the server is a
+// local demonstration and its quotes are simulated, not market prices.
 
 // "title|http://HOST/News/N.html" per headline, each line ending in CR LF; UTF-8.
 std::string NewsListText(std::string_view host);

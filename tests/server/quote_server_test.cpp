@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 
 #include "net/endpoints.h"
 #include "net/http_request.h"
+#include "news/news_ticker.h"
 #include "tests/support/local_server.h"
 #include "tests/support/raw_client.h"
 #include "text/gbk.h"
@@ -139,6 +141,30 @@ TEST_F(QuoteServerTest, NewsHeadlinesLinkToPagesOfTheServerItself) {
     EXPECT_TRUE(gbk_page.find(title) != std::string::npos ||
                 utf8_page.find(title) != std::string::npos)
         << link;
+  }
+}
+
+// The demonstration notice says both that the quotes are simulated and that they are not the
+// market's.
+bool SaysQuotesAreSimulated(std::string_view title) {
+  return title.find("模拟") != std::string_view::npos &&
+         title.find("并非市场行情") != std::string_view::npos;
+}
+
+TEST_F(QuoteServerTest, FirstHeadlineAndEveryEighthAfterItSayTheQuotesAreSimulated) {
+  const std::string news = WidgetGet(endpoints::NewsListUrl(server_.host()));
+  const size_t count = SplitLines(news).size() - 1;
+  ASSERT_GT(count, 8u) << news;  // so that the rule reaches a second notice
+  // Once through the list as the widget's ticker goes, from the top.
+  int index = 0;
+  for (size_t shown = 0; shown < count; ++shown) {
+    const std::optional<news::Headline> headline = news::NextHeadline(news, index);
+    ASSERT_TRUE(headline) << news;
+    ASSERT_EQ(headline->next_index, index + 1) << "item " << index << " is not a headline";
+    EXPECT_EQ(news::DecideNewsClick(headline->title, headline->link), news::NewsClick::kOpenLink);
+    EXPECT_EQ(SaysQuotesAreSimulated(headline->title), shown % 8 == 0)
+        << "headline " << shown << ": " << headline->title;
+    index = headline->next_index;
   }
 }
 

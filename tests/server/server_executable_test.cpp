@@ -22,6 +22,22 @@ using Clock = std::chrono::steady_clock;
 
 using test_support::ServerProcess;
 
+bool SaysQuotesAreSimulated(const std::string& text) {
+  return text.find("simulated") != std::string::npos &&
+         text.find("not market prices") != std::string::npos;
+}
+
+TEST(ServerExecutableTest, HelpSaysTheQuotesAreSimulated) {
+  ServerProcess process({"--help"});
+  std::string help;
+  while (const std::optional<std::string> line = process.NextLine()) help += *line + '\n';
+  EXPECT_TRUE(SaysQuotesAreSimulated(help)) << help;
+  EXPECT_NE(help.find("usage: lumetta-server"), std::string::npos) << help;
+  const std::optional<int> status = process.WaitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
 TEST(ServerExecutableTest, ServesUntilAStopSignalThenExitsCleanly) {
   for (const int stop_signal : {SIGTERM, SIGINT}) {
     ServerProcess process({"--port", "0", "--seed", "11", "--offer-update", "mandatory", "--log"});
@@ -29,10 +45,11 @@ TEST(ServerExecutableTest, ServesUntilAStopSignalThenExitsCleanly) {
     const std::optional<std::string> line = process.NextLine(std::chrono::seconds(10));
     ASSERT_TRUE(line);
     std::smatch match;
-    ASSERT_TRUE(std::regex_match(*line, match,
-                                 std::regex(R"(lumetta-server listening on 127\.0\.0\.1:(\d+))")))
+    ASSERT_TRUE(std::regex_match(
+        *line, match, std::regex(R"(lumetta-server \((.*)\) listening on 127\.0\.0\.1:(\d+))")))
         << *line;
-    const std::string host = "127.0.0.1:" + match[1].str();
+    EXPECT_TRUE(SaysQuotesAreSimulated(match[1].str())) << *line;
+    const std::string host = "127.0.0.1:" + match[2].str();
     EXPECT_EQ(WidgetGet("http://" + host + "/Soft/Price.asp?Type=0&r=1").substr(0, 4), "rmb,");
     EXPECT_EQ(WidgetGet("http://" + host + "/Soft/Version.asp?r=1").substr(0, 11),
               "1.1\r\nTrue\r\n");
