@@ -25,7 +25,7 @@ enum class Fault {
   kNotGbk,        // 200 with bytes that never decode as GBK
   kEmpty,         // 200 with an empty body
   kNoise,         // 200 with random bytes
-  kTrickle,       // 200 with the start of the normal answer, one byte a second
+  kTrickle,       // 200 with the start of the normal answer, one byte a second, then the end
   kRedirectLoop,  // 302 to the very address asked for, again and again
 };
 

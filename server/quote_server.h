@@ -44,8 +44,8 @@ struct ScriptedReply {
   // Send nothing at all: close the connection after `delay`, or sooner when the client hangs
   // up or the server stops.
   bool no_answer = false;
-  // Send the body one byte at a time this far apart, until the client hangs up or the server
-  // stops.
+  // Send the body one byte at a time this far apart, then end the reply; sooner when the client
+  // hangs up or the server stops.
   std::chrono::milliseconds byte_interval{0};
   std::vector<std::pair<std::string, std::string>> headers;  // e.g. Location, Content-Type
 };

@@ -266,6 +266,61 @@ TEST_F(FaultModeTest, StoppingEndsHeldAndTricklingConnectionsAtOnce) {
   EXPECT_EQ(trickle.status, 200);
 }
 
+TEST(TrickleTest, TheFaultDripsOnlyTheStartOfTheRealAnswer) {
+  const std::string long_answer(3 * lumetta_server::kTrickleBytes, 'q');
+  for (const std::string& normal : {long_answer, std::string("rmb,1.00,2.00\r\n")}) {
+    lumetta_server::FaultCycle cycle(1);
+    const lumetta_server::ScriptedReply reply =
+        cycle.Reply(Fault::kTrickle, "/Soft/Price.asp", normal);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, normal.substr(0, lumetta_server::kTrickleBytes));
+    EXPECT_GT(reply.byte_interval, 0ms);
+  }
+}
+
+// A drip as the fault sends it, on a server of its own.
+class DripTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.Start()); }
+
+  std::string Drip(std::chrono::milliseconds interval) {
+    lumetta_server::ScriptedReply reply;
+    reply.body = kBody;
+    reply.byte_interval = interval;
+    server_.Script("/drip", reply);
+    return "http://" + server_.host() + "/drip";
+  }
+
+  const std::string kBody = "0123456789abcdefghijklmnopqrst";
+  QuoteServer server_{StillOptions()};
+
+  static ServerOptions StillOptions() {
+    ServerOptions options;
+    options.quote_step = 0ms;
+    return options;
+  }
+};
+
+TEST_F(DripTest, SendsOneByteAndHoldsTheRestBack) {
+  const std::string url = Drip(1h);
+  Outcome drip;
+  std::atomic<bool> got_bytes{false};
+  std::thread client([&] { drip = Fetch(url, kPatientTimeout, false, &got_bytes); });
+  const auto give_up = Clock::now() + 10s;
+  while (!got_bytes && Clock::now() < give_up) std::this_thread::sleep_for(10ms);
+  server_.Stop();
+  client.join();
+  EXPECT_EQ(drip.result, CURLE_PARTIAL_FILE);
+  EXPECT_EQ(drip.status, 200);
+  EXPECT_EQ(drip.body, kBody.substr(0, 1));
+}
+
+TEST_F(DripTest, EndsAfterItsLastByte) {
+  const Outcome drip = Fetch(Drip(1ms), kPatientTimeout);
+  EXPECT_EQ(drip.result, CURLE_OK);
+  EXPECT_EQ(drip.body, kBody);
+}
+
 TEST(FaultModeEndTest, AfterTheirTimeTheEndpointsAnswerNormally) {
   ServerOptions options;
   options.quote_step = 0ms;
