@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <stdexcept>
 #include <string>
+
+#include "settings/settings_schema.h"
 
 namespace quotes {
 namespace {
@@ -33,22 +36,23 @@ TEST(RefreshTimeTest, OnlyTheThreeExactChoicesSurvive) {
   }
 }
 
-TEST(RefreshTimeTest, ChoicesGiveTheirIntervalAndMenuItemInMenuOrder) {
-  EXPECT_EQ(RefreshIntervalMs("3"), 3000);
-  EXPECT_EQ(RefreshIntervalMs("5"), 5000);
-  EXPECT_EQ(RefreshIntervalMs("10"), 10000);
-  EXPECT_EQ(RefreshMenuItem("3"), "Menu_Speed_Quick");
-  EXPECT_EQ(RefreshMenuItem("5"), "Menu_Speed_Normal");
-  EXPECT_EQ(RefreshMenuItem("10"), "Menu_Speed_Slow");
-  // Check marks are set quick, normal, slow.
-  ASSERT_EQ(kRefreshChoices.size(), 3U);
-  EXPECT_EQ(kRefreshChoices[0].menu_item, "Menu_Speed_Quick");
-  EXPECT_EQ(kRefreshChoices[1].menu_item, "Menu_Speed_Normal");
-  EXPECT_EQ(kRefreshChoices[2].menu_item, "Menu_Speed_Slow");
-  // Every normalised text has a row.
-  for (const char* text : {"", "7", "3", "10"}) {
-    EXPECT_NO_THROW(FindRefreshChoice(NormaliseRefreshTime(text)));
+// Each stored choice reads back to itself and its row; the interval is its seconds, and the menu
+// runs from the quickest to the slowest, one item per choice.
+TEST(RefreshTimeTest, EveryChoiceReadsBackToItselfWithItsSecondsAsInterval) {
+  std::set<std::string_view> items;
+  int previous = 0;
+  for (const RefreshChoice& row : kRefreshChoices) {
+    SCOPED_TRACE(std::string(row.choice));
+    EXPECT_EQ(NormaliseRefreshTime(row.choice), row.choice);
+    EXPECT_EQ(&FindRefreshChoice(row.choice), &row);
+    EXPECT_EQ(RefreshIntervalMs(row.choice), std::stoi(std::string(row.choice)) * 1000);
+    EXPECT_EQ(RefreshMenuItem(row.choice), row.menu_item);
+    EXPECT_GT(row.interval_ms, previous);
+    previous = row.interval_ms;
+    EXPECT_TRUE(items.insert(row.menu_item).second) << row.menu_item;
   }
+  EXPECT_EQ(RefreshMenuItem(settings::Spec(settings::Key::kRefreshTime).fallback),
+            "Menu_Speed_Normal");
 }
 
 TEST(RefreshTimeTest, UnnormalisedChoiceIsACallersBug) {
