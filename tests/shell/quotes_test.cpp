@@ -14,24 +14,6 @@ namespace {
 
 constexpr const char* kPrice = "/Soft/Price.asp";
 
-const char* const kProductItems[] = {"Menu_RMB",
-                                     "Menu_GOLD",
-                                     "Menu_ICBC_RMB_GOLD",
-                                     "Menu_ICBC_RMB_SILVER",
-                                     "Menu_ICBC_RMB_PLATINUM",
-                                     "Menu_ICBC_USD_GOLD",
-                                     "Menu_ICBC_USD_SILVER",
-                                     "Menu_ICBC_USD_PLATINUM",
-                                     "Menu_CCB_AU9995",
-                                     "Menu_CCB_AU9999",
-                                     "Menu_BOC_RMB_GOLD",
-                                     "Menu_BOC_USD_GOLD",
-                                     "Menu_AU",
-                                     "Menu_GT",
-                                     "Menu_AG",
-                                     "Menu_PT",
-                                     "Menu_PA"};
-
 class QuotesTest : public WidgetTest {
  protected:
   Mini& StartWith(const std::string& ini, const std::string& first_reply) {
@@ -53,9 +35,7 @@ class QuotesTest : public WidgetTest {
   }
   std::vector<std::string> CheckedProducts() {
     std::vector<std::string> checked;
-    for (const char* name : kProductItems) {
-      if (mini_->MenuItem(name)->isChecked()) checked.emplace_back(name);
-    }
+    for (const QString& name : Marked("Menu_PriceType")) checked.push_back(name.toStdString());
     return checked;
   }
   std::string VisibleShortcut() {
@@ -73,9 +53,7 @@ TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
             "[System]\r\nPriceType=icbcrmbgold\r\nRefreshTime=5\r\nTransparent=50\r\nLockState="
             "UnLock\r\nAutoRun=False\r\n");
   EXPECT_EQ(CheckedProducts(), std::vector<std::string>{"Menu_ICBC_RMB_GOLD"});
-  EXPECT_TRUE(mini.MenuItem("Menu_Speed_Normal")->isChecked());
-  EXPECT_FALSE(mini.MenuItem("Menu_Speed_Quick")->isChecked());
-  EXPECT_FALSE(mini.MenuItem("Menu_Speed_Slow")->isChecked());
+  EXPECT_EQ(Marked("Menu_Speed"), QStringList{"Menu_Speed_Normal"});
   EXPECT_EQ(mini.PriceTimer()->interval(), 5000);
   EXPECT_EQ(VisibleShortcut(), "ICBCImage");
   EXPECT_EQ(mini.Control("PriceType")->text(), QStringLiteral("￥纸黄金"));
@@ -310,12 +288,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
     EXPECT_TRUE(mini.PriceTimer()->isActive());
     EXPECT_EQ(mini_->Ini().GetIniString("System", "RefreshTime"), seconds);
     EXPECT_EQ(mini.RefreshTimeValue(), QString::fromLatin1(seconds));
-    int marks = 0;
-    for (const char* speed : {"Menu_Speed_Quick", "Menu_Speed_Normal", "Menu_Speed_Slow"}) {
-      marks += mini.MenuItem(speed)->isChecked() ? 1 : 0;
-    }
-    EXPECT_EQ(marks, 1);
-    EXPECT_TRUE(mini.MenuItem(item)->isChecked());
+    EXPECT_EQ(Marked("Menu_Speed"), QStringList{item});
   }
   EXPECT_EQ(RequestCount(kPrice), fetches);  // a click never fetches
 

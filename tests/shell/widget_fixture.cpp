@@ -1,6 +1,8 @@
 #include "tests/shell/widget_fixture.h"
 
+#include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
 
 #include "settings/stored_values.h"
@@ -67,6 +69,14 @@ size_t WidgetTest::RequestCount(const std::string& path) const {
     if (request.target.rfind(path, 0) == 0) ++count;
   }
   return count;
+}
+
+QStringList WidgetTest::Marked(std::string_view submenu) const {
+  QStringList marked;
+  for (const QAction* action : mini_->MenuItem(submenu)->menu()->actions()) {
+    if (action->isChecked()) marked << action->objectName();
+  }
+  return marked;
 }
 
 QString WidgetTest::IniPath() const { return folder_.filePath(QStringLiteral("System.ini")); }

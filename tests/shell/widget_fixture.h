@@ -3,15 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/quote_server.h"
 #include "shell/mini.h"
+
+// Failure messages show texts rather than their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 // A panel in a fresh program folder, with recorders for the pages it would open, the
 // questions it would ask and the end of the program.
@@ -34,6 +42,9 @@ class WidgetTest : public ::testing::Test {
   void Reply(const std::string& path, const std::string& utf8_body);
   // Requests the server saw for a path (query ignored).
   size_t RequestCount(const std::string& path) const;
+
+  // The names of the marked items of a submenu of the panel's menu, in menu order.
+  QStringList Marked(std::string_view submenu) const;
 
   QString IniPath() const;
   std::string IniText() const;

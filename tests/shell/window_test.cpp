@@ -24,14 +24,7 @@ class WindowTest : public WidgetTest {
   void Click(const char* name) {
     QTest::mouseClick(mini_->Control(name), Qt::LeftButton, {}, QPoint(4, 4));
   }
-  QStringList OpacityMarks() const {
-    QStringList marked;
-    for (int percent = 20; percent <= 80; percent += 10) {
-      const QString name = QStringLiteral("Menu_Transparent_%1").arg(percent);
-      if (mini_->MenuItem(name.toStdString())->isChecked()) marked << name;
-    }
-    return marked;
-  }
+  QStringList OpacityMarks() const { return Marked("Menu_Transparent"); }
   void ExpectLocked(bool locked) const {
     EXPECT_EQ(mini_->IsLocked(), locked ? -1 : 0);
     EXPECT_EQ(mini_->Control("UnLockImage")->isVisible(), locked);
