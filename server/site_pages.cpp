@@ -19,7 +19,7 @@ std::string Html(std::string_view title, std::string_view body) {
 std::string HomePage() {
   return Html("Zentrova资讯网",
               "<h1>Zentrova资讯网</h1>\n"
-              "<p>贵金属实时报价与资讯。</p>\n"
+              "<p>本地演示服务器：报价为模拟数据，并非市场行情；资讯亦为虚构。</p>\n"
               "<ul><li><a href=\"/Soft/Price.asp?Type=0\">报价列表</a></li>"
               "<li><a href=\"/Soft/News.asp?Type=0\">资讯列表</a></li>"
               "<li><a href=\"/Soft/Download.html\">软件下载</a></li></ul>\n");
