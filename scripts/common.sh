@@ -29,6 +29,71 @@ find_panel() {
   return 1
 }
 
+# prepare_tessal_folder FOLDER TESSAL: a copy of the program in FOLDER (System.ini lives next
+# to the executable) with an xdg-open that records addresses in FOLDER/opened.txt, so nothing
+# opens a browser. Start at login writes to the user's autostart folder: it goes inside FOLDER.
+# Everything talks to loopback; a proxy from the environment must not take it elsewhere.
+prepare_tessal_folder() {
+  cp "$2" "$1/Tessal"
+  mkdir -p "$1/bin"
+  cat >"$1/bin/xdg-open" <<'SCRIPT'
+#!/bin/sh
+printf '%s\n' "$1" >>"$(dirname "$0")/../opened.txt"
+SCRIPT
+  chmod +x "$1/bin/xdg-open"
+  export PATH="$1/bin:$PATH" XDG_CONFIG_HOME="$1/config"
+  export no_proxy="*" NO_PROXY="*"
+}
+
+# shown_windows PID: how many windows of process PID are shown (the panel, a menu, a tip...).
+shown_windows() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
+shown_windows_above() { [ "$(shown_windows "$1")" -gt "$2" ]; }
+shown_windows_at_most() { [ "$(shown_windows "$1")" -le "$2" ]; }
+
+# move_to X Y: moves the pointer and waits until it got there. A synchronous move to where the
+# pointer already is would wait for a motion that never comes.
+move_to() {
+  # shellcheck disable=SC2034  # all four are set by the eval; kept local
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  if [ "$X" != "$1" ] || [ "$Y" != "$2" ]; then xdotool mousemove --sync "$1" "$2"; fi
+}
+
+# click_at X Y BUTTON [REPEAT]
+click_at() {
+  move_to "$1" "$2"
+  if [ -n "${4:-}" ]; then
+    xdotool click --repeat "$4" --delay 60 "$3"
+  else
+    xdotool click "$3"
+  fi
+}
+
+window_origin() { # prints "X Y" of a window
+  local X Y
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
+  echo "$X $Y"
+}
+
+# menu_opens_at PID X Y SHOWN: right-clicks at X Y and waits up to 10 s for more than SHOWN
+# windows of process PID, its context menu among them.
+menu_opens_at() {
+  click_at "$2" "$3" 3
+  wait_for 10 shown_windows_above "$1" "$4"
+}
+
+# menu_closes PID SHOWN [ATTEMPTS]: presses Escape until no more than SHOWN windows of PID are
+# shown, waiting 10 s after the first press, 20 s after the second and so on; fails when the
+# last attempt (of 1 by default) still sees more.
+menu_closes() {
+  local attempt
+  for ((attempt = 1; attempt <= ${3:-1}; ++attempt)); do
+    xdotool key Escape
+    wait_for $((attempt * 10)) shown_windows_at_most "$1" "$2" && return 0
+  done
+  return 1
+}
+
 # stop_processes PID...: asks each to end, waits a bounded while, then forces it. A child that
 # ended counts as gone even before its parent collects it.
 process_gone() {

@@ -15,19 +15,8 @@ screenshots="$build_dir/screenshots"
 mkdir -p "$screenshots"
 
 work=$(mktemp -d /tmp/lumetta-realwin.XXXXXX)
-cp "${LUMETTA_TESSAL:?}" "$work/Tessal"
+prepare_tessal_folder "$work" "${LUMETTA_TESSAL:?}"
 port=${LUMETTA_PORT:?}
-mkdir -p "$work/bin"
-cat >"$work/bin/xdg-open" <<'SCRIPT'
-#!/bin/sh
-printf '%s\n' "$1" >>"$(dirname "$0")/../opened.txt"
-SCRIPT
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
-# Start at login writes to the user's autostart folder: keep it inside the test's folder.
-export XDG_CONFIG_HOME="$work/config"
-# Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
-export no_proxy="*" NO_PROXY="*"
 
 tessal_pid=""
 # Further processes a test starts for itself, stopped at the end.
@@ -57,8 +46,8 @@ start_tessal() {
 # The panel: the shown 350x80 window of our process (by class and size, not by caption).
 panel_window() { find_panel "$tessal_pid"; }
 panel_hidden() { ! find_panel "$tessal_pid" >/dev/null; }
-visible_windows() { xdotool search --onlyvisible --pid "$tessal_pid" 2>/dev/null | wc -l; }
-more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
+visible_windows() { shown_windows "$tessal_pid"; }
+more_windows_than() { shown_windows_above "$tessal_pid" "$1"; }
 process_ended() { ! kill -0 "$tessal_pid" 2>/dev/null; }
 
 # The tray icon: the small window of our process embedded in the notification area.
@@ -74,29 +63,6 @@ tray_window() {
     fi
   done
   return 1
-}
-
-# move_to X Y: moves the pointer and waits until it got there. A synchronous move to where the
-# pointer already is would wait for a motion that never comes.
-move_to() {
-  local X Y SCREEN WINDOW
-  eval "$(xdotool getmouselocation --shell)"
-  if [ "$X" != "$1" ] || [ "$Y" != "$2" ]; then xdotool mousemove --sync "$1" "$2"; fi
-}
-
-# click_at X Y BUTTON [REPEAT]
-click_at() {
-  move_to "$1" "$2"
-  if [ -n "${4:-}" ]; then
-    xdotool click --repeat "$4" --delay 60 "$3"
-  else
-    xdotool click "$3"
-  fi
-}
-
-window_origin() {  # prints "X Y" of a window
-  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
-  echo "$X $Y"
 }
 
 screenshot() { import -window root "$screenshots/$1.png"; }
@@ -128,9 +94,6 @@ origin_is() { [ "$(window_origin "$1")" = "$2 $3" ]; }
 settled_at() {
   local before
   before=$(visible_windows)
-  click_at "$1" "$2" 3
-  wait_for 10 more_windows_than "$before" || fail "no menu after a right click at $1 $2"
-  xdotool key Escape
-  wait_for 10 sh -c "[ \"\$(xdotool search --onlyvisible --pid $tessal_pid | wc -l)\" -le $before ]" ||
-    fail "the menu did not close"
+  menu_opens_at "$tessal_pid" "$1" "$2" "$before" || fail "no menu after a right click at $1 $2"
+  menu_closes "$tessal_pid" "$before" || fail "the menu did not close"
 }
