@@ -12,7 +12,7 @@ use_utf8_locale
 
 # The program's build needs, and dpkg-shlibdeps for the library dependencies.
 install_missing build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
-  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev dpkg-dev file
+  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev dpkg-dev file
 
 build_dir=build-package
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
-  libcurl4-openssl-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei locales openssl
   libxcb1-dev

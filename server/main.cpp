@@ -1,11 +1,16 @@
 // lumetta-server: the bundled quote server, the widget's default peer.
 //   lumetta-server [--port N] [--bind ADDRESS] [--seed N] [--offer-update optional|mandatory]
-//                  [--log] [--faults] [--faults-for SECONDS]
+//                  [--log] [--faults] [--faults-for SECONDS] [--idle-exit SECONDS]
 //   lumetta-server --help
 // Its quotes are simulated, not market prices; its usage (--help), its start line and its
 // headlines say so. Prints "lumetta-server (local demonstration: ...) listening on HOST:PORT"
 // once it accepts connections and stops cleanly on SIGINT or SIGTERM. With --log it also prints
 // "METHOD TARGET" for every request it serves.
+//
+// Started by systemd's socket activation (lumetta-server.socket) it serves the socket it is
+// handed instead of binding --bind/--port, and ends after --idle-exit seconds without an open
+// connection (300 unless given), leaving the socket to start it again. --idle-exit also ends a
+// server that listens by itself.
 //
 // --faults makes the quote, news and version endpoints misbehave, for trying the widget against
 // a bad server: request by request they answer with the next of these faults, in this order
@@ -28,6 +33,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <charconv>
 #include <chrono>
@@ -50,10 +56,16 @@ constexpr std::string_view kUsage =
     "near real price levels, not market prices; its headlines are made up for the demonstration.\n"
     "usage: lumetta-server [--port N] [--bind ADDRESS] [--seed N] "
     "[--offer-update optional|mandatory] [--log]\n"
-    "                      [--faults] [--faults-for SECONDS]\n"
+    "                      [--faults] [--faults-for SECONDS] [--idle-exit SECONDS]\n"
     "       lumetta-server --help\n"
     "  --faults            the quote, news and version endpoints answer with faults in turn\n"
-    "  --faults-for S      the same for S seconds (a whole number above 0), then normally\n";
+    "  --faults-for S      the same for S seconds (a whole number above 0), then normally\n"
+    "  --idle-exit S       end after S seconds without an open connection\n"
+    "Started by socket activation (lumetta-server.socket) it serves the socket it is handed and\n"
+    "ends after 300 s without a connection unless --idle-exit says otherwise.\n";
+
+// Socket activation's default: a server nobody asks costs nothing for long.
+constexpr std::chrono::seconds kActivatedIdleExit{300};
 
 template <typename Number>
 std::optional<Number> ParseNumber(std::string_view text) {
@@ -92,8 +104,27 @@ int WaitWhileFaulty(const sigset_t& stop_signals, const lumetta_server::QuoteSer
   return 0;
 }
 
+// Waits for a stop signal, or until no connection has been open for `idle_exit` (zero: no
+// limit); the signal, or 0 for the idle end.
+int WaitForStop(const sigset_t& stop_signals, const lumetta_server::QuoteServer& server,
+                std::chrono::seconds idle_exit) {
+  if (idle_exit.count() == 0) {
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    return received;
+  }
+  const timespec slice{0, 100'000'000};
+  while (server.IdleFor() < idle_exit) {
+    const int received = sigtimedwait(&stop_signals, nullptr, &slice);
+    if (received > 0) return received;
+  }
+  PrintLine("lumetta-server idle for " + std::to_string(idle_exit.count()) + " s, ending");
+  return 0;
+}
+
 // Fills `options` from the command line; false on anything it does not understand.
-bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options) {
+bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options,
+                    std::optional<std::chrono::seconds>& idle_exit) {
   options.port = 8750;
   bool log = false;
   options.seed = std::random_device{}();
@@ -135,6 +166,10 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
       } else {
         return false;
       }
+    } else if (name == "--idle-exit") {
+      const auto seconds = ParseNumber<int>(value);
+      if (!seconds || *seconds <= 0) return false;
+      idle_exit = std::chrono::seconds(*seconds);
     } else if (name == "--faults-for") {
       const auto seconds = ParseNumber<int>(value);
       if (!seconds || *seconds <= 0) return false;
@@ -161,9 +196,22 @@ int main(int argc, char** argv) {
     }
   }
   lumetta_server::ServerOptions options;
-  if (!ParseArguments(argc, argv, options)) {
+  std::optional<std::chrono::seconds> idle_exit;
+  if (!ParseArguments(argc, argv, options, idle_exit)) {
     std::cerr << kUsage;
     return 2;
+  }
+  // Handed a socket by systemd: serve it, and give it back when nobody has asked for a while.
+  // The variables are removed so that nothing this process starts takes the socket for its own.
+  const int handed = sd_listen_fds(1);
+  if (handed < 0 || handed > 1 ||
+      (handed == 1 && sd_is_socket(SD_LISTEN_FDS_START, AF_UNSPEC, SOCK_STREAM, 1) <= 0)) {
+    std::cerr << "lumetta-server: socket activation must hand over one listening stream socket\n";
+    return 1;
+  }
+  if (handed == 1) {
+    options.listen_fd = SD_LISTEN_FDS_START;
+    if (!idle_exit) idle_exit = kActivatedIdleExit;
   }
 
   // Block the stop signals before any thread exists, so that all threads inherit the mask and
@@ -195,7 +243,8 @@ int main(int argc, char** argv) {
     PrintLine(cycle);
     received = WaitWhileFaulty(stop_signals, server);
   }
-  if (received == 0) sigwait(&stop_signals, &received);
+  if (received == 0)
+    received = WaitForStop(stop_signals, server, idle_exit.value_or(std::chrono::seconds(0)));
   server.Stop();
   return 0;
 }

@@ -1,6 +1,8 @@
 #include "server/quote_server.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,8 +45,23 @@ class RecordingServer final : public httplib::Server {
   RecordingServer(const std::atomic<bool>& stopping, ConnectionEnd on_end)
       : stopping_(stopping), on_end_(std::move(on_end)) {}
 
+  // Serves a socket that is already listening instead of binding one. The engine then polls
+  // it, so that Release can end the serving without shutting the socket down for its owner.
+  void Adopt(socket_t socket) {
+    svr_sock_ = socket;
+    set_idle_interval(0, 100'000);
+  }
+  // Stops serving the adopted socket and gives it back, still listening.
+  socket_t Release() { return svr_sock_.exchange(INVALID_SOCKET); }
+
+  // Connections open now, and when the last one ended.
+  int Open() const { return open_; }
+  std::chrono::steady_clock::time_point LastEnded() const { return last_ended_; }
+
  private:
   bool process_and_close_socket(socket_t socket) override {
+    ++open_;
+    const ConnectionCount counted(open_, last_ended_);
     bool served = false;
     {
       RecordingStream stream(socket, stopping_);
@@ -59,6 +76,26 @@ class RecordingServer final : public httplib::Server {
     return served;
   }
 
+  // Counts a connection as open for as long as it lives.
+  class ConnectionCount {
+   public:
+    ConnectionCount(std::atomic<int>& open,
+                    std::atomic<std::chrono::steady_clock::time_point>& last_ended)
+        : open_(open), last_ended_(last_ended) {}
+    ~ConnectionCount() {
+      last_ended_ = std::chrono::steady_clock::now();
+      --open_;
+    }
+    ConnectionCount(const ConnectionCount&) = delete;
+    ConnectionCount& operator=(const ConnectionCount&) = delete;
+
+   private:
+    std::atomic<int>& open_;
+    std::atomic<std::chrono::steady_clock::time_point>& last_ended_;
+  };
+
+  std::atomic<int> open_{0};
+  std::atomic<std::chrono::steady_clock::time_point> last_ended_{std::chrono::steady_clock::now()};
   const std::atomic<bool>& stopping_;
   ConnectionEnd on_end_;
 };
@@ -148,7 +185,9 @@ class QuoteServer::Impl {
 
   bool Start() {
     if (listener_.joinable()) return false;
-    if (options_.port == 0) {
+    if (options_.listen_fd >= 0) {
+      if (!AdoptListeningSocket()) return false;
+    } else if (options_.port == 0) {
       port_ = server_.bind_to_any_port(options_.bind);
     } else {
       port_ = server_.bind_to_port(options_.bind, options_.port) ? options_.port : -1;
@@ -173,17 +212,62 @@ class QuoteServer::Impl {
       stopping_ = true;
     }
     changed_.notify_all();
+    if (options_.listen_fd >= 0) {
+      // A socket handed over stays listening for its owner: the engine's own stop would shut
+      // it down. Taken back, it ends the engine's polling loop within one poll.
+      const socket_t handed_over = server_.Release();
+      listener_.join();
+      ::close(handed_over);
+      return;
+    }
     server_.stop();
     listener_.join();
   }
 
+  std::chrono::milliseconds IdleFor() const {
+    if (server_.Open() > 0) return std::chrono::milliseconds(0);
+    const auto since = std::max(server_.LastEnded(), started_);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 since);
+  }
+
   int port() const { return port_; }
+
+  // The handed-over socket's own address becomes the server's.
+  bool AdoptListeningSocket() {
+    int listening = 0;
+    socklen_t size = sizeof listening;
+    sockaddr_storage address{};
+    socklen_t address_size = sizeof address;
+    if (getsockopt(options_.listen_fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 ||
+        listening == 0 ||
+        getsockname(options_.listen_fd, reinterpret_cast<sockaddr*>(&address), &address_size) !=
+            0) {
+      return false;
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+      const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+      inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+      port_ = ntohs(v4->sin_port);
+    } else if (address.ss_family == AF_INET6) {
+      const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+      inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+      port_ = ntohs(v6->sin6_port);
+    } else {
+      return false;
+    }
+    adopted_address_ = text;
+    server_.Adopt(options_.listen_fd);
+    return true;
+  }
 
   std::string host() const {
     char digits[16];
     const auto written = std::to_chars(digits, digits + sizeof digits, port_);
-    const bool literal_v6 = options_.bind.find(':') != std::string::npos;
-    std::string text = literal_v6 ? "[" + options_.bind + "]" : options_.bind;
+    const std::string& address = options_.listen_fd >= 0 ? adopted_address_ : options_.bind;
+    const bool literal_v6 = address.find(':') != std::string::npos;
+    std::string text = literal_v6 ? "[" + address + "]" : address;
     return text + ":" + std::string(digits, written.ptr);
   }
 
@@ -438,6 +522,7 @@ class QuoteServer::Impl {
   RecordingServer server_;
   std::thread listener_;
   int port_ = -1;
+  std::string adopted_address_;
   std::chrono::steady_clock::time_point started_;
 
   mutable std::mutex mutex_;
@@ -457,6 +542,7 @@ bool QuoteServer::Start() { return impl_->Start(); }
 void QuoteServer::Stop() { impl_->Stop(); }
 int QuoteServer::port() const { return impl_->port(); }
 std::string QuoteServer::host() const { return impl_->host(); }
+std::chrono::milliseconds QuoteServer::IdleFor() const { return impl_->IdleFor(); }
 void QuoteServer::Script(const std::string& path, ScriptedReply reply) {
   impl_->Script(path, std::move(reply));
 }

@@ -32,6 +32,9 @@ struct ServerOptions {
   // In fault mode, told what each request to those endpoints gets: the fault's name, or "none"
   // once the faults are over; on the thread serving it, before the reply is sent.
   std::function<void(const LoggedRequest&, std::string_view fault)> on_fault;
+  // A socket already listening (handed over by systemd's socket activation): served instead
+  // of binding `bind`/`port`, and left listening for its owner when the server stops.
+  int listen_fd = -1;
 };
 
 // A reply that replaces the server's own answer for one path.
@@ -67,7 +70,8 @@ class QuoteServer {
   QuoteServer(const QuoteServer&) = delete;
   QuoteServer& operator=(const QuoteServer&) = delete;
 
-  // Binds and serves from a background thread; false when the address cannot be bound.
+  // Binds (or takes `listen_fd`) and serves from a background thread; false when the address
+  // cannot be bound or the socket is not a listening one.
   bool Start();
   // Ends waits and delays under way and returns once the server has stopped.
   void Stop();
@@ -85,6 +89,8 @@ class QuoteServer {
 
   // True while the fault mode is on and its time has not run out.
   bool FaultsActive() const;
+  // How long no connection has been open: since the last one ended, or since Start.
+  std::chrono::milliseconds IdleFor() const;
 
   void AdvanceQuotes(std::uint64_t steps);
   // Loads of the counter page by visitor cookie value.

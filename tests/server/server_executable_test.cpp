@@ -1,4 +1,6 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/http_request.h"
 #include "tests/support/local_server.h"
 #include "tests/support/server_process.h"
 
@@ -76,6 +79,47 @@ TEST(ServerExecutableTest, RefusesUnknownOptionsAndATakenPort) {
   const std::optional<int> status = clash.WaitForExit(std::chrono::seconds(10));
   ASSERT_TRUE(status);
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
+}
+
+// What a systemd socket unit does: the socket is made and held by another process and handed
+// over as fd 3. It is served, and once the server has ended for lack of requests it must still
+// listen, for the unit to start the server again on the next connection.
+TEST(ServerExecutableTest, ServesAHandedOverSocketAndLeavesItListeningWhenIdle) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(::listen(listener, 8), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (listener != 3) ::dup2(listener, 3);
+    ::setenv("LISTEN_FDS", "1", 1);
+    ::setenv("LISTEN_PID", std::to_string(::getpid()).c_str(), 1);
+    ::execl(LUMETTA_SERVER_EXECUTABLE, LUMETTA_SERVER_EXECUTABLE, "--idle-exit", "1", nullptr);
+    ::_exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  const std::string quotes = Code::HttpRequest("http://" + host + "/Soft/Price.asp?Type=0", false,
+                                               "GET", "", "", "", "", false, "gb2312");
+  EXPECT_NE(quotes.find("\r\nicbcrmbgold,"), std::string::npos) << quotes;
+
+  int status = -1;
+  const auto give_up = Clock::now() + 20s;
+  while (::waitpid(pid, &status, WNOHANG) != pid && Clock::now() < give_up) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "still running after its idle time";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  EXPECT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0)
+      << "the handed-over socket no longer listens";
+  ::close(client);
+  ::close(listener);
 }
 
 }  // namespace
