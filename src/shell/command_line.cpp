@@ -13,8 +13,23 @@ namespace {
 
 const QString kServerOption = QStringLiteral("server");
 
+// The toolkit takes these from the command line itself when the application is made; they
+// are known here so that they are not refused before it has had them.
+constexpr const char* kToolkitValueOptions[] = {"platform",        "platformpluginpath",
+                                                "platformtheme",   "plugin",
+                                                "qwindowgeometry", "qwindowicon",
+                                                "qwindowtitle",    "session",
+                                                "display",         "geometry",
+                                                "style",           "stylesheet",
+                                                "qmljsdebugger",   "name",
+                                                "title",           "visual",
+                                                "dialogs",         "fontengine"};
+constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
 // The parser with every option the program knows; `default_host` only for the help text.
 void Describe(QCommandLineParser& parser, const QString& default_host) {
+  // The toolkit's options are written with one dash: "-platform" is one option, not eight.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.setApplicationDescription(
       QStringLiteral("Lumetta: the live buy and sell price of a precious metal, in a small "
                      "panel that stays on top."));
@@ -23,50 +38,60 @@ void Describe(QCommandLineParser& parser, const QString& default_host) {
   parser.addOption(QCommandLineOption(
       kServerOption, QStringLiteral("The quote server to talk to (default %1).").arg(default_host),
       QStringLiteral("host[:port]")));
+  for (const char* name : kToolkitValueOptions) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : kToolkitFlags) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
 }
 
 void Complain(const QString& text) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n",
+  std::fprintf(stderr, "%s: %s (try '%s --help')\n",
                qUtf8Printable(QCoreApplication::applicationName()), qUtf8Printable(text),
                qUtf8Printable(QCoreApplication::applicationName()));
 }
 
 }  // namespace
 
-void AnswerInformationRequests(int argc, char* argv[], const std::string& default_host) {
+std::optional<std::string> ReadCommandLine(int argc, char* argv[],
+                                           const std::string& default_host) {
   QStringList arguments;
   arguments.reserve(argc);
   for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
   QCommandLineParser parser;
   Describe(parser, QString::fromStdString(default_host));
-  // Errors are the later reading's business: Qt's own options are still on the line here.
-  parser.parse(arguments);
+  const bool parsed = parser.parse(arguments);
   if (parser.isSet(QStringLiteral("version"))) parser.showVersion();  // ends the process
   const bool help = parser.isSet(QStringLiteral("help"));
   const bool help_all = parser.isSet(QStringLiteral("help-all"));
-  if (!help && !help_all) return;
-  // The help texts need an application object; a plain one needs no display.
-  const QCoreApplication core(argc, argv);
-  if (help_all) parser.process(core);  // ends the process, listing Qt's options too
-  parser.showHelp(0);                  // ends the process
-}
-
-std::optional<std::string> ReadServerHost(const std::string& default_host) {
-  QCommandLineParser parser;
-  Describe(parser, QString::fromStdString(default_host));
-  if (!parser.parse(QCoreApplication::arguments())) {
-    Complain(parser.errorText());
+  if (help || help_all) {
+    // The help texts need an application object; a plain one needs no display.
+    const QCoreApplication core(argc, argv);
+    QCommandLineParser answer;
+    Describe(answer, QString::fromStdString(default_host));
+    if (help_all) answer.process(core);  // ends the process, listing the toolkit's options too
+    answer.showHelp(0);                  // ends the process
+  }
+  if (!parsed) {
+    QString error = parser.errorText();
+    if (error.endsWith(QLatin1Char('.'))) error.chop(1);
+    Complain(error);
     return std::nullopt;
   }
   if (!parser.positionalArguments().isEmpty()) {
-    Complain(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+    Complain(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     return std::nullopt;
   }
   if (!parser.isSet(kServerOption)) return default_host;
   const std::string host = parser.value(kServerOption).toStdString();
   if (!endpoints::IsServerHost(host)) {
     Complain(QStringLiteral("--server takes host[:port], such as 127.0.0.1:8750 or "
-                            "quotes.example.net; '%1' is not one.")
+                            "quotes.example.net; '%1' is not one")
                  .arg(parser.value(kServerOption)));
     return std::nullopt;
   }

@@ -1,6 +1,10 @@
+#include <unistd.h>
+
 #include <QApplication>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "services/update_check.h"
 #include "settings/settings_location.h"
@@ -17,11 +21,39 @@
 #error "LUMETTA_SERVER_HOST must name the quote server"
 #endif
 
+namespace {
+
+QtMessageHandler toolkit_messages = nullptr;
+
+// While the application is made: the toolkit's complaints about reaching the window system
+// become one line, and a window system it cannot reach ends the program with status 1 instead
+// of an abort and a core dump.
+void WindowSystemMessages(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fputs(
+        "Tessal: no window system to show the panel on: no X display or Wayland compositor "
+        "answers, or its Qt platform plugin is not installed\n",
+        stderr);
+    std::fflush(stderr);
+    ::_exit(1);
+  }
+  const bool about_the_platform =
+      context.category != nullptr && std::string_view(context.category).starts_with("qt.qpa");
+  if (!about_the_platform && toolkit_messages != nullptr) {
+    toolkit_messages(type, context, message);
+  }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Tessal"));
   QApplication::setApplicationVersion(
       QString::fromUtf8(services::kRunningVersion.data(), services::kRunningVersion.size()));
-  shell::AnswerInformationRequests(argc, argv, LUMETTA_SERVER_HOST);
+  const std::optional<std::string> server_host =
+      shell::ReadCommandLine(argc, argv, LUMETTA_SERVER_HOST);
+  if (!server_host) return 1;
 
   // On Wayland the panel could not place itself, stay on top or dock: where XWayland is
   // there and the user has not chosen a platform, it runs on X11.
@@ -33,9 +65,9 @@ int main(int argc, char* argv[]) {
                          x_display.toStdString(), qt_platform.toStdString()})) {
     qputenv("QT_QPA_PLATFORM", "xcb");
   }
-  QApplication application(argc, argv);
-  const std::optional<std::string> server_host = shell::ReadServerHost(LUMETTA_SERVER_HOST);
-  if (!server_host) return 1;
+  toolkit_messages = qInstallMessageHandler(WindowSystemMessages);
+  const QApplication application(argc, argv);
+  qInstallMessageHandler(toolkit_messages);
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 

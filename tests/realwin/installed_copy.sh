@@ -39,6 +39,16 @@ for wrong in "--server=http://127.0.0.1:$port/" "--server=127.0.0.1:0" "--bogus"
   [ "$status" -eq 1 ] || fail "Tessal $wrong ended with status $status, not 1"
   [ -s "$work/wrong.txt" ] || fail "Tessal $wrong said nothing"
 done
+# Without any window system: one line and status 1, never an abort; a wrong command line is
+# still reported as such, before the window system is looked for.
+for args in "" "--bogus"; do
+  status=0
+  # shellcheck disable=SC2086
+  (unset DISPLAY WAYLAND_DISPLAY && exec Tessal $args) >/dev/null 2>"$work/alone.txt" || status=$?
+  [ "$status" -eq 1 ] || fail "Tessal $args without a display ended with status $status, not 1"
+  [ "$(wc -l <"$work/alone.txt")" -eq 1 ] || fail "Tessal $args without a display: $(cat "$work/alone.txt")"
+done
+grep -q "bogus" "$work/alone.txt" || fail "--bogus without a display: $(cat "$work/alone.txt")"
 [ ! -e "$home/.config" ] || fail "a refused command line wrote settings"
 
 # The installed server, found on PATH, on a port of this test's own.
