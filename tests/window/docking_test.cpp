@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 using window::DockInputs;
@@ -96,6 +99,46 @@ TEST(DockingTest, ThePointerMattersOnlyAtTheEdges) {
       }
       EXPECT_EQ(window::AtOrPastAnEdge(At(left, top, 0, 0)), moves_somewhere) << left << "," << top;
     }
+  }
+}
+
+// The distance from the top and the left is inclusive: 4 px still hides (5 px is clear).
+TEST(DockingTest, FourPixelsFromTheTopOrTheLeftIsAtTheEdge) {
+  EXPECT_EQ(window::DockStep(At(6000, 60, 500, kAway)), (DockMove{Coordinate::kTop, -1150}));
+  EXPECT_EQ(window::DockStep(At(60, 4500, kAway, kAway)), (DockMove{Coordinate::kLeft, -5200}));
+}
+
+// A stored place need not be a whole pixel: twip by twip across each edge, the shortcut never
+// skips a tick the rule would act on, and the right edge hides from 4 twips short onwards.
+TEST(DockingTest, TheShortcutAgreesWithTheRuleOnEveryTwip) {
+  const int flush_right = kScreen - 350 * kTwips;
+  for (int offset = -150; offset <= 150; ++offset) {
+    for (const DockInputs& in : {At(6000, offset, 500, kAway), At(offset, 4500, kAway, kAway),
+                                 At(flush_right + offset, 4500, 100, kAway)}) {
+      EXPECT_TRUE(!window::DockStep(in) || window::AtOrPastAnEdge(in)) << in.left << "," << in.top;
+    }
+    EXPECT_EQ(window::DockStep(At(flush_right + offset, 4500, 100, kAway)).has_value(),
+              offset >= -4)
+        << offset;
+  }
+}
+
+// Minimised, a panel at or past any edge stays put wherever the pointer goes.
+TEST(DockingTest, AMinimizedPanelStaysPutWhateverThePointerDoes) {
+  const int right = kScreen - 350 * kTwips;
+  const std::pair<int, int> places[] = {{6000, 30},    {6000, -1150}, {45, 4500},
+                                        {-5200, 4500}, {right, 4500}, {kScreen - 50, 4500}};
+  for (const auto& [left, top] : places) {
+    bool moves_unless_minimized = false;
+    for (int x = 0; x <= 1280; x += 2) {
+      for (int y = 0; y <= 600; y += 2) {
+        DockInputs in = At(left, top, x, y);
+        moves_unless_minimized |= window::DockStep(in).has_value();
+        in.minimized = true;
+        ASSERT_EQ(window::DockStep(in), std::nullopt) << left << "," << top << " " << x << "," << y;
+      }
+    }
+    EXPECT_TRUE(moves_unless_minimized) << left << "," << top;
   }
 }
 
