@@ -167,6 +167,22 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
   EXPECT_EQ(mini_->pos(), QPoint(200, 200));
 }
 
+// The tick hands the window's minimised state to the rule: a minimised panel at the top edge
+// neither hides nor comes back, with the pointer away or on its strip.
+TEST_F(WindowTest, TheHideTickLeavesAMinimizedPanelWhereItIs) {
+  StartMini();
+  mini_->showMinimized();
+  ASSERT_TRUE(mini_->isMinimized());
+  mini_->MoveToTwips(6000, 30);
+  QCursor::setPos(QPoint(QGuiApplication::primaryScreen()->geometry().width() / 2, 500));
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), 30);
+  mini_->MoveToTwips(6000, -1150);
+  QCursor::setPos(QPoint(450, 1));
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -1150);
+}
+
 // Moves over the drag surface: always back on top and the headline's hover look off; with
 // the left button held an unlocked panel follows the pointer, a locked one does not.
 TEST_F(WindowTest, TheDragSurfaceMovesOnlyAnUnlockedPanel) {
