@@ -4,10 +4,14 @@
 #include "settings/settings_location.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "settings/ini_class.h"
@@ -75,6 +79,40 @@ TEST(SettingsLocationTest, ProbeTellsAnInstalledCopyByItsDesktopEntry) {
   folder = settings::ProbeProgramFolder(bin);
   EXPECT_TRUE(folder.has_settings);
   EXPECT_EQ(ChooseSettingsFile(folder, root.File("config")), bin + "/System.ini");
+}
+
+// Unsets an environment variable for the life of the object.
+class Unset {
+ public:
+  explicit Unset(const char* name) : name_(name) {
+    const char* value = std::getenv(name);
+    if (value != nullptr) saved_ = value;
+    ::unsetenv(name);
+  }
+  ~Unset() {
+    if (saved_) ::setenv(name_, saved_->c_str(), 1);
+  }
+  Unset(const Unset&) = delete;
+  Unset& operator=(const Unset&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// Started without HOME (from a service, say), an installed copy still finds the user's home
+// through the password database rather than falling back to its own folder.
+TEST(SettingsLocationTest, WithoutHomeAnInstalledCopyAsksThePasswordDatabase) {
+  const passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(user, nullptr);
+  const TempFolder root;
+  const std::string bin = root.File("usr/bin");
+  std::filesystem::create_directories(bin);
+  Touch(root.File("usr/share/applications/lumetta.desktop"));
+  const Unset home("HOME");
+  const Unset config("XDG_CONFIG_HOME");
+  EXPECT_EQ(settings::SettingsFileFor(bin),
+            std::string(user->pw_dir) + "/.config/lumetta/System.ini");
 }
 
 TEST(SettingsLocationTest, FirstWriteCreatesTheConfigurationFolderForTheUserAlone) {
