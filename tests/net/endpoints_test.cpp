@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -38,23 +41,57 @@ TEST(EndpointsTest, TheDefaultHostMakesAWebAddress) {
   EXPECT_TRUE(endpoints::IsServerHost(host));
 }
 
-TEST(EndpointsTest, ServerHostsAreAHostAndAtMostAPort) {
-  for (const char* host : {"127.0.0.1", "127.0.0.1:8750", "quotes.example.net", "a-b.c:1",
-                           "localhost:65535", "[::1]", "[::1]:8750"}) {
-    EXPECT_TRUE(endpoints::IsServerHost(host)) << host;
-    EXPECT_TRUE(endpoints::IsWebAddress(endpoints::HomePageUrl(host))) << host;
-  }
-  // Anything that would change what the addresses built on it name, or no port at all.
-  for (const char* host :
-       {"", ":8750", "http://127.0.0.1", "127.0.0.1/x", "user@127.0.0.1",
-        "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:+80", "127.0.0.1:80x",
-        "127.0.0.1:8750:1", "exa mple.net", "-flag", ".hidden", "[::1", "[]", "[::1]x",
-        "[::1]:", "[g::1]", "host?q", "host#f", "quotes.example.net\r\n", "127.0.0.1:99999999999",
-        // A zone id would need its %-sign escaped in the address.
-        "[fe80::1%eth0]"}) {
-    EXPECT_FALSE(endpoints::IsServerHost(host)) << host;
-  }
+// What --server takes: a host and at most a port. Anything else would change what the
+// addresses built on it name.
+struct ServerForm {
+  const char* text;
+  bool accepted;
+};
+
+void PrintTo(const ServerForm& form, std::ostream* os) {
+  *os << testing::PrintToString(std::string(form.text));
 }
+
+std::vector<ServerForm> Forms(bool accepted, std::initializer_list<const char*> texts) {
+  std::vector<ServerForm> forms;
+  for (const char* text : texts) forms.push_back({text, accepted});
+  return forms;
+}
+
+class ServerHostTest : public testing::TestWithParam<ServerForm> {};
+
+TEST_P(ServerHostTest, OnlyAHostAndAtMostAPortIsAccepted) {
+  const auto& [text, accepted] = GetParam();
+  EXPECT_EQ(endpoints::IsServerHost(text), accepted);
+  EXPECT_TRUE(!accepted || endpoints::IsWebAddress(endpoints::HomePageUrl(text)));
+}
+
+// Host names, IPv4 and bracketed IPv6, each with and without a port from 1 to 65535.
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, ServerHostTest,
+    testing::ValuesIn(Forms(true, {"localhost", "quotes.example.net", "a-b.c:1", "localhost:65535",
+                                   "127.0.0.1", "127.0.0.1:8750", "10.0.0.2:65535", "[::1]",
+                                   "[::1]:8750", "[2001:db8::7]:1", "[::ffff:127.0.0.1]:65535"})));
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, ServerHostTest,
+    testing::ValuesIn(Forms(
+        false,
+        {// A scheme, a path, a query or fragment, a user part.
+         "http://127.0.0.1", "https://quotes.example.net", "127.0.0.1/x", "quotes.example.net:80/",
+         "host?q", "host#f", "user@127.0.0.1", "user:pw@quotes.example.net:80",
+         // Blank, or blanks and control characters around or inside.
+         "", " ", " 127.0.0.1", "127.0.0.1 ", "exa mple.net", "quotes.example.net\r\n",
+         "localhost:\t80",
+         // No host; a missing, zero, too large or non-digit port, or a second one.
+         ":8750", "127.0.0.1:", "127.0.0.1:0", "localhost:00", "127.0.0.1:65536", "[::1]:0",
+         "[::1]:65536", "127.0.0.1:99999999999", "127.0.0.1:+80", "127.0.0.1:-1", "127.0.0.1:80x",
+         "localhost:http", "127.0.0.1:8750:1",
+         // IPv6 without brackets, or with broken ones.
+         "::1", "2001:db8::7", "fe80::1:8750", "[::1", "::1]", "[]", "[::1]x", "[::1]:", "[g::1]",
+         "[127.0.0.1]",
+         // An option, a hidden name, and a zone id, whose %-sign the address would need escaped.
+         "-flag", ".hidden", "[fe80::1%eth0]"})));
 
 TEST(EndpointsTest, WebAddressesAreHttpOrHttpsWithAHost) {
   for (const std::string_view address :
