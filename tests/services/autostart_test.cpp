@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "settings/ini_class.h"
+#include "settings/settings_schema.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 using services::AutostartEntryText;
+using settings::Key;
 using test_support::ReadBytes;
 using test_support::TempFolder;
 using test_support::WriteBytes;
@@ -51,7 +54,8 @@ std::optional<std::string> StringUnescape(const std::string& value) {
 }
 
 // The one argument of an unescaped command line: reserved characters only inside double
-// quotes, where a backslash escapes '"', '`', '$' and '\' alone, and "%%" for a percent sign.
+// quotes, where '"', '`', '$' and '\' come only escaped by a backslash, which escapes nothing
+// else, and "%%" for a percent sign.
 // nullopt for anything else, several arguments and other field codes included.
 std::optional<std::string> OnlyArgument(const std::string& line) {
   const std::string reserved = "\t\n\"' \\><~|&;$*?#()`";
@@ -70,7 +74,7 @@ std::optional<std::string> OnlyArgument(const std::string& line) {
         return std::nullopt;
       }
       argument += line[++i];
-    } else if (!quoted && reserved.find(c) != std::string::npos) {
+    } else if ((!quoted || c == '`' || c == '$') && reserved.find(c) != std::string::npos) {
       return std::nullopt;
     } else {
       argument += c;
@@ -115,6 +119,33 @@ TEST(AutostartTest, ExecEscapesTheArgumentThenTheString) {
   // Quoting turns \ into \\ and " into \", $ into \$; the string value then doubles every
   // backslash, and % becomes %%.
   EXPECT_EQ(ValueOf(AutostartEntryText("/a b\\c\"$%"), "Exec"), R"("/a b\\\\c\\"\\$%%")");
+}
+
+TEST(AutostartTest, ExecEscapesEveryCharacterThatNeedsIt) {
+  const std::string path = "/a`b$c\"d\\e%f";
+  const std::string entry = AutostartEntryText(path);
+  EXPECT_EQ(ValueOf(entry, "Exec"), R"("/a\\`b\\$c\\"d\\\\e%%f")");
+  EXPECT_EQ(ProgramOf(entry), path);
+}
+
+class AutoRunOffTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(AutoRunOffTest, ValueThatOnlyBeginsWithTrueIsOff) {
+  EXPECT_EQ(services::NormaliseAutoRun(GetParam()), "False");
+}
+
+INSTANTIATE_TEST_SUITE_P(Prefixes, AutoRunOffTest,
+                         ::testing::Values("true ", "trueish", "TRUEx", "truetrue"));
+
+// The reader drops the blanks around a value; what is left still has to be the whole word.
+TEST(AutostartTest, StoredValueThatOnlyBeginsWithTrueIsWrittenBackOff) {
+  TempFolder folder;
+  IniClass ini;
+  ini.SetIniFile(folder.File("System.ini"));
+  WriteBytes(ini.IniFileName(), "[System]\r\nAutoRun= trueish \r\n");
+  settings::Write(ini, Key::kAutoRun,
+                  services::NormaliseAutoRun(settings::Read(ini, Key::kAutoRun)));
+  EXPECT_EQ(settings::Read(ini, Key::kAutoRun), "False");
 }
 
 TEST(AutostartTest, AwkwardPathsSurviveTheRoundTrip) {
