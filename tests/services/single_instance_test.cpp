@@ -3,9 +3,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +51,51 @@ std::optional<char> NextRequest(const SingleInstance& first) {
   if (Readable(connection)) request = ReadRequest(connection);
   ::close(connection);
   return request;
+}
+
+constexpr uid_t kOtherUser = 65534;
+
+// The abstract name `fd` is bound to; empty for no socket.
+std::string BoundName(int fd) {
+  sockaddr_un address{};
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+  return {address.sun_path, length - offsetof(sockaddr_un, sun_path)};
+}
+
+// A socket of no panel bound to `name`, listening or not.
+int Squat(const std::string& name, bool listening) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.data(), name.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+  EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), length), 0);
+  if (listening) {
+    EXPECT_EQ(::listen(fd, 1), 0);
+  }
+  return fd;
+}
+
+// What `body` gives in a child process running as `uid`.
+std::string AsUser(uid_t uid, const std::function<std::string()>& body) {
+  int out[2];
+  if (::pipe(out) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const std::string answer = ::setuid(uid) == 0 ? body() : "no setuid";
+    const bool written = ::write(out[1], answer.data(), answer.size()) >= 0;
+    ::_exit(written ? 0 : 1);
+  }
+  ::close(out[1]);
+  std::string answer;
+  char buffer[256];
+  for (ssize_t size = 0; (size = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+    answer.append(buffer, static_cast<std::size_t>(size));
+  }
+  ::close(out[0]);
+  ::waitpid(child, nullptr, 0);
+  return answer;
 }
 
 // Each test's folder is fresh, so its key is one no other test or program holds.
@@ -124,5 +175,33 @@ TEST_F(SingleInstanceTest, SettingsFileLinkedFromAnotherFolderIsThatFoldersPanel
   std::filesystem::create_symlink(folder_.File("System.ini"), other.File("System.ini"));
   EXPECT_EQ(KeyOf(other.path()), Key());
 }
+
+TEST_F(SingleInstanceTest, AnotherUserOfTheSameFileHoldsAnotherName) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
+  const SingleInstance ours(Key());
+  ASSERT_EQ(ours.state(), State::kFirst);
+  const std::string key = Key();
+  const std::string theirs =
+      AsUser(kOtherUser, [&] { return BoundName(SingleInstance(key).listen_descriptor()); });
+  EXPECT_FALSE(theirs.empty());
+  EXPECT_NE(theirs, BoundName(ours.listen_descriptor()));
+}
+
+class HeldNameTest : public SingleInstanceTest, public ::testing::WithParamInterface<bool> {};
+
+// A socket of someone else on the panel's name, answering calls or not, must not stop it.
+TEST_P(HeldNameTest, NameNoPanelOfOursHoldsRunsUnguarded) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
+  const std::string key = Key();
+  const std::string name =
+      AsUser(kOtherUser, [&] { return BoundName(SingleInstance(key).listen_descriptor()); });
+  ASSERT_FALSE(name.empty());
+  const int squatter = Squat(name, GetParam());
+  const auto state = [&] { return std::to_string(static_cast<int>(SingleInstance(key).state())); };
+  EXPECT_EQ(AsUser(kOtherUser, state), std::to_string(static_cast<int>(State::kAlone)));
+  ::close(squatter);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListeningOrNot, HeldNameTest, ::testing::Bool());
 
 }  // namespace
