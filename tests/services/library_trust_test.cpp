@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
 #include "tests/support/temp_folder.h"
@@ -13,6 +15,21 @@ namespace {
 using services::IsTrustedLibraryFile;
 using test_support::TempFolder;
 using test_support::WriteBytes;
+
+// The check as a process of `uid` makes it; nullopt when no such process could run it.
+std::optional<bool> TrustedFor(uid_t uid, const std::string& path) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setresuid(uid, uid, uid) != 0) ::_exit(2);
+    ::_exit(IsTrustedLibraryFile(path) ? 1 : 0);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) > 1) {
+    return std::nullopt;
+  }
+  return WEXITSTATUS(status) == 1;
+}
 
 class LibraryTrustTest : public ::testing::Test {
  protected:
@@ -64,11 +81,15 @@ TEST_F(LibraryTrustTest, MissingFileIsNot) {
 
 TEST_F(LibraryTrustTest, FileOfAnotherUserIsNot) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0755), 0);  // so that other users can look
   const std::string path = Library("theirs.so", 0644);
   ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
   EXPECT_FALSE(IsTrustedLibraryFile(path));
+  EXPECT_EQ(TrustedFor(65533, path), false);
+  EXPECT_EQ(TrustedFor(65534, path), true);  // its owner's own file
   ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
   EXPECT_TRUE(IsTrustedLibraryFile(path));
+  EXPECT_EQ(TrustedFor(65533, path), true);  // root's files are everyone's to trust
 }
 
 }  // namespace
