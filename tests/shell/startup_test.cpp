@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 
@@ -213,6 +214,35 @@ TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
   std::vector<std::string> expected = {"/Soft/Version.asp", "/Soft/Price.asp", "/Soft/News.asp"};
   expected.insert(expected.end(), 20, "/Soft/Price.asp");
   EXPECT_EQ(paths, expected);
+}
+
+// A tick that finds its kind's request still out sends nothing and leaves nothing to send
+// later; the other kind's requests are not held up by it.
+TEST_F(StartupTest, ATickWhileItsKindIsStillOutSendsAndQueuesNothing) {
+  Mini& mini = StartMini(Server().host());
+  for (QTimer* timer : {mini.PriceTimer(), mini.NewsTimer(), mini.CountTimer()}) timer->stop();
+  // The update check, the first quote and the counter's own load.
+  ASSERT_TRUE(Server().WaitForRequests(3, std::chrono::seconds(10)));
+  Settle();
+  lumetta_server::ScriptedReply held;
+  held.no_answer = true;
+  held.delay = std::chrono::milliseconds(300);
+  for (const char* path : {"/Soft/Price.asp", "/Soft/News.asp"}) Server().Script(path, held);
+  Server().ClearLog();
+  // No headlines yet: each news tick loads them.
+  mini.GetPrice();
+  mini.NewsTick();
+  ASSERT_TRUE(Server().WaitForRequests(2, std::chrono::seconds(10)));
+  for (int tick = 0; tick < 4; ++tick) {
+    mini.GetPrice();
+    mini.NewsTick();
+  }
+  EXPECT_FALSE(mini.FetchesIdle());
+  Settle();
+  // A request left waiting would go out as soon as the held one ends.
+  EXPECT_FALSE(Server().WaitForRequests(3, std::chrono::milliseconds(500)));
+  EXPECT_EQ(RequestCount("/Soft/Price.asp"), 1U);
+  EXPECT_EQ(RequestCount("/Soft/News.asp"), 1U);
 }
 
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {
