@@ -54,6 +54,16 @@ std::string ExecValue(std::string_view argument) {
   return value;
 }
 
+// A plain string value: only the key file's own escape of the backslash applies.
+std::string StringValue(std::string_view text) {
+  std::string value;
+  for (const char c : text) {
+    if (c == '\\') value += '\\';
+    value += c;
+  }
+  return value;
+}
+
 }  // namespace
 
 std::string NormaliseAutoRun(std::string_view auto_run) {
@@ -71,6 +81,10 @@ std::string AutostartEntryText(std::string_view command_path) {
   if (command_path.empty() || !CanBeWritten(command_path)) return {};
   std::string entry = "[Desktop Entry]\nType=Application\nName=";
   entry += kProgramName;
+  // A removed program leaves no login item behind that fails at every login: launchers skip
+  // an entry whose TryExec is missing.
+  entry += "\nTryExec=";
+  entry += StringValue(command_path);
   entry += "\nExec=";
   entry += ExecValue(QuotedArgument(command_path));
   entry += '\n';

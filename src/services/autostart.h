@@ -20,7 +20,8 @@ std::string CommandPath(std::string_view program_dir);
 
 // The entry's full text for a program at `command_path`; its Exec runs exactly that file,
 // quoted and escaped so that spaces, quotes, backslashes, '$', '`' and '%' in the path
-// survive. Empty text when no entry can name the path: an empty path, one that is not UTF-8
+// survive, and its TryExec names the same file, so that launchers skip the entry once the
+// program is gone. Empty text when no entry can name the path: an empty path, one that is not UTF-8
 // or one holding a control character such as a line break.
 std::string AutostartEntryText(std::string_view command_path);
 

@@ -126,6 +126,8 @@ TEST(AutostartTest, ExecEscapesEveryCharacterThatNeedsIt) {
   const std::string entry = AutostartEntryText(path);
   EXPECT_EQ(ValueOf(entry, "Exec"), R"("/a\\`b\\$c\\"d\\\\e%%f")");
   EXPECT_EQ(ProgramOf(entry), path);
+  // TryExec is a plain string: only the backslash is escaped, and no field code exists there.
+  EXPECT_EQ(ValueOf(entry, "TryExec"), R"(/a`b$c"d\\e%f)");
 }
 
 class AutoRunOffTest : public ::testing::TestWithParam<std::string> {};
@@ -163,8 +165,9 @@ TEST(AutostartTest, AwkwardPathsSurviveTheRoundTrip) {
     SCOPED_TRACE(path);
     const std::string entry = AutostartEntryText(path);
     EXPECT_EQ(ProgramOf(entry), path);
+    EXPECT_EQ(StringUnescape(ValueOf(entry, "TryExec").value_or("")), path);
     // Nothing of the path may end the line or start another key.
-    EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 4);
+    EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 5);
   }
 }
 
