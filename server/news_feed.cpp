@@ -31,7 +31,7 @@ constexpr std::array<Story, 8> kStories = {{
 // The prices walk at random near real levels and the stories read like real ones, so the list
 // opens with this notice and repeats it often enough that no reader takes either for the market.
 constexpr Story kNotice = {
-    "本地演示服务器：报价为模拟数据，并非市场行情",
+    "演示服务器：报价为模拟，并非市场行情",
     "这些报价来自本机运行的演示服务器 lumetta-server，是在真实价位附近随机变动的模拟数据，"
     "并非市场行情，不能作为买卖依据。资讯标题同样为演示而编写。"};
 
