@@ -127,3 +127,24 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 }
+
+# build_package BUILD_DIR [cmake arguments...]: configures a build without the test suite
+# under /usr with the flags Debian builds its packages with (dpkg-buildflags, every hardening
+# feature on), builds it and writes BUILD_DIR/lumetta_<version>_<arch>.deb. Run from the top of
+# the repository: dpkg-buildflags maps the current folder out of the debugging paths.
+build_package() {
+  local build_dir=$1
+  shift
+  local flag
+  for flag in CFLAGS CXXFLAGS CPPFLAGS LDFLAGS; do
+    export "$flag=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$flag")"
+  done
+  # CMake reads CXXFLAGS and LDFLAGS from the environment only into a new build folder and
+  # never reads CPPFLAGS (where _FORTIFY_SOURCE is), so they are given outright.
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$CPPFLAGS $CXXFLAGS" \
+    "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS" "$@" >/dev/null
+  cmake --build "$build_dir" -j "$(nproc)"
+  rm -f "$build_dir"/lumetta_*.deb
+  (cd "$build_dir" && cpack -G DEB >/dev/null)
+}

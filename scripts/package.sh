@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Lumetta on a Debian 12 machine: installs what building it needs
-# (only what is missing), builds without the test suite into build-package/ and writes
-# lumetta_<version>_<arch>.deb at the top of the repository. Install it with
+# (only what is missing), builds without the test suite into build-package/ with Debian's
+# hardening flags and writes lumetta_<version>_<arch>.deb at the top of the repository.
+# Install it with
 #   apt-get install ./lumetta_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,18 +11,15 @@ cd "$(dirname "$0")/.."
 . scripts/common.sh
 use_utf8_locale
 
-# The program's build needs, and dpkg-shlibdeps for the library dependencies.
+# The program's build needs, dpkg-buildflags and dpkg-shlibdeps (dpkg-dev), and gzip for the
+# manual pages and the changelog.
 install_missing build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
-  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev dpkg-dev file
+  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev dpkg-dev file gzip
 
 build_dir=build-package
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
-rm -f "$build_dir"/lumetta_*.deb
-(cd "$build_dir" && cpack -G DEB >/dev/null)
+build_package "$build_dir"
 package=$(find "$build_dir" -maxdepth 1 -name 'lumetta_*.deb' -print -quit)
 [ -n "$package" ] || { echo "package.sh: cpack wrote no package" >&2; exit 1; }
 cp "$package" .
 echo "Built ./$(basename "$package")"
-dpkg-deb --field "$(basename "$package")" Package Version Architecture Depends
+dpkg-deb --field "$(basename "$package")" Package Version Architecture Depends Recommends
