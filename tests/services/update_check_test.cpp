@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -29,6 +31,12 @@ std::string ExpectedPrompt(const std::string& version, const std::string& date,
   text += "\r\n   发布日期:" + date + "\r\n";
   text += "\r\n   软件特性:" + features + "\r\n";
   text += "\r\n   您是否下载新版本软件?";
+  return text;
+}
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += piece;
   return text;
 }
 
@@ -125,6 +133,47 @@ TEST(UpdateCheckTest, DownloadAddressMustBeAWebAddress) {
     ASSERT_TRUE(message.has_value());
     EXPECT_EQ(message->download_address, address);
   }
+}
+
+struct CutCase {
+  const char* name;
+  std::string features;
+  std::string shown;
+};
+void PrintTo(const CutCase& cut_case, std::ostream* out) { *out << cut_case.name; }
+
+class UpdateCutTest : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(UpdateCutTest, FeaturesAreCutToFitTheBox) {
+  const std::optional<UpdateMessage> message =
+      DecideUpdate(Record("1.1", "False", "d", GetParam().features), false);
+  ASSERT_TRUE(message.has_value());
+  EXPECT_EQ(message->text, ExpectedPrompt("1.1", "d", GetParam().shown));
+}
+
+const std::string kLine60 = Repeat("涨", 60) + "\n";
+const std::string kLine100 = Repeat("跌", 100) + "\n";
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UpdateCutTest,
+    ::testing::Values(
+        CutCase{"OneLineOf100KB", Repeat("新增", 17'000), Repeat("新增", 60) + "…"},
+        CutCase{"LineOf120Fits", Repeat("涨", 120), Repeat("涨", 120)},
+        CutCase{"LongLinesEachCut", Repeat(Repeat("x", 121) + "\r", 2),
+                Repeat(Repeat("x", 120) + "…\r", 2)},
+        CutCase{"ManyShortLines", Repeat("第一\n", 5000), Repeat("第一\n", 9) + "第一…"},
+        CutCase{"TenLinesFit", Repeat("a\u2028", 9) + "a", Repeat("a\u2028", 9) + "a"},
+        CutCase{"SixHundredFit", Repeat(kLine60, 9) + Repeat("涨", 60),
+                Repeat(kLine60, 9) + Repeat("涨", 60)},
+        CutCase{"SixHundredInAll", Repeat(kLine100, 7), Repeat(kLine100, 6) + "…"},
+        CutCase{"NotUtf8", Repeat("\x80", 100'000), Repeat("\x80", 120) + "…"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateCheckTest, VersionAndDateAreCutToOneLine) {
+  const std::string long_line = Repeat("版", 500);
+  const std::optional<UpdateMessage> message =
+      DecideUpdate(Record("1.1\n2\n3", "False", long_line, "f"), false);
+  ASSERT_TRUE(message.has_value());
+  EXPECT_EQ(message->text, ExpectedPrompt("1.1…", Repeat("版", 120) + "…", "f"));
 }
 
 }  // namespace
