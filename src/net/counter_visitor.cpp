@@ -72,4 +72,6 @@ void CounterVisitor::Visit(std::string url) {
   worker_->wake.notify_one();
 }
 
+std::vector<std::string> CounterVisitor::Cookies() const { return worker_->cookies.Cookies(); }
+
 }  // namespace Code

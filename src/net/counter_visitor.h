@@ -2,11 +2,13 @@
 
 // Loads a page in the background the way a hidden browser would, again and again for the
 // whole run: the caller never waits, the answer is never read, a failure is never reported,
-// and the server's cookies are kept for the run and sent back on the next load.
+// and the server's cookies are kept for the run and sent back on the next load, within the
+// bounds of net/cookie_limits.h.
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/http_request.h"
 
@@ -27,6 +29,9 @@ class CounterVisitor {
 
   // Queues one GET of `url` and returns at once.
   void Visit(std::string url);
+
+  // The cookies kept for the run, one cookie-file line each.
+  std::vector<std::string> Cookies() const;
 
  private:
   struct Worker;

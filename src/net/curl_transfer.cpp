@@ -5,6 +5,11 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/cookie_limits.h"
 
 namespace Code {
 namespace {
@@ -58,6 +63,48 @@ struct CookieJar::Share {
   static void Unlock(CURL*, curl_lock_data data, void* user) {
     static_cast<Share*>(user)->locks[data].unlock();
   }
+
+  // A handle of its own for reading or changing the jar: curl refuses more cookies through a
+  // handle that has already received its maximum in one reply, as a flood's handle has.
+  std::unique_ptr<CURL, EasyDeleter> JarHandle() const {
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (easy) curl_easy_setopt(easy.get(), CURLOPT_SHARE, handle);
+    return easy;
+  }
+
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> lines;
+    const std::unique_ptr<CURL, EasyDeleter> easy = JarHandle();
+    curl_slist* list = nullptr;
+    if (!easy || curl_easy_getinfo(easy.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+      return lines;
+    }
+    for (const curl_slist* item = list; item != nullptr; item = item->next) {
+      lines.emplace_back(item->data);
+    }
+    curl_slist_free_all(list);
+    return lines;
+  }
+
+  // curl's cookie engine keeps whatever a server sends; what does not fit the bounds goes here
+  // by emptying the jar and putting back the cookies that do, oldest first as they came.
+  void KeepWithinLimits() {
+    const std::lock_guard lock(trim);
+    const std::vector<std::string> listing = Listing();
+    std::vector<std::string> keep = CookiesToKeep(listing, kept);
+    if (keep.size() != listing.size()) {
+      const std::unique_ptr<CURL, EasyDeleter> easy = JarHandle();
+      if (!easy) return;
+      curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, "ALL");
+      for (const std::string& line : keep) {
+        curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, line.c_str());
+      }
+    }
+    kept = std::move(keep);
+  }
+
+  std::mutex trim;
+  std::vector<std::string> kept;  // oldest first, as CookiesToKeep left them
 };
 
 CookieJar::CookieJar() : share_(std::make_unique<Share>()) {
@@ -77,6 +124,11 @@ CookieJar::CookieJar() : share_(std::make_unique<Share>()) {
 
 CookieJar::~CookieJar() {
   if (share_->handle != nullptr) curl_share_cleanup(share_->handle);
+}
+
+std::vector<std::string> CookieJar::Cookies() const {
+  if (share_->handle == nullptr) return {};
+  return share_->Listing();
 }
 
 TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits& limits,
@@ -138,7 +190,12 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, abort);
   }
 
-  if (curl_easy_perform(handle) != CURLE_OK) {
+  const CURLcode result = curl_easy_perform(handle);
+  // A failed transfer may have set cookies too.
+  if (cookies != nullptr && cookies->share_->handle != nullptr) {
+    cookies->share_->KeepWithinLimits();
+  }
+  if (result != CURLE_OK) {
     outcome.body.clear();
     return outcome;
   }

@@ -34,14 +34,19 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
                                 const std::atomic<bool>* abort = nullptr,
                                 CookieJar* cookies = nullptr);
 
-// Cookies kept in memory across transfers, as a browser keeps them for a session. Transfers on
-// several threads may share one jar; it has to outlive every transfer that uses it.
+// Cookies kept in memory across transfers, as a browser keeps them for a session, within the
+// bounds of net/cookie_limits.h: each transfer ends by dropping what does not fit. Transfers on
+// several threads may share one jar (a cookie set by one while another trims the jar may be
+// lost); it has to outlive every transfer that uses it.
 class CookieJar {
  public:
   CookieJar();
   ~CookieJar();
   CookieJar(const CookieJar&) = delete;
   CookieJar& operator=(const CookieJar&) = delete;
+
+  // The cookies held now, one cookie-file line each.
+  std::vector<std::string> Cookies() const;
 
  private:
   friend TransferOutcome PerformTransfer(const PreparedRequest&, const HttpLimits&,

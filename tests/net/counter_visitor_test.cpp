@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/cookie_limits.h"
 #include "tests/support/local_server.h"
 #include "tests/support/loopback_port.h"
 
@@ -53,6 +54,46 @@ TEST_F(CounterVisitorTest, SendsBackTheCookieTheFirstLoadSetWithTheWidgetsGetHea
       std::find_if(loads.begin(), loads.end(), [](const auto& entry) { return entry.second == 2; });
   ASSERT_NE(visitor_loads, loads.end());
   EXPECT_EQ(HeaderValue(log[1], "Cookie"), "CountId=" + visitor_loads->first);
+}
+
+TEST_F(CounterVisitorTest, FreshCookiesOnEveryVisitKeepTheJarWithinItsBoundsAndTheVisitorId) {
+  Code::CounterVisitor visitor;
+  // Each visit is answered and its cookies kept before the next script replaces its reply.
+  const auto visit_count_page = [&] {
+    const std::size_t before = server_.Requests().size();
+    visitor.Visit(Url("/Soft/Count.asp"));
+    ASSERT_TRUE(server_.WaitForRequests(before + 1, 30s));
+    Drain(visitor);
+  };
+  visit_count_page();
+  for (int visit = 0; visit < 20; ++visit) {
+    lumetta_server::ScriptedReply flood;
+    for (int i = 0; i < 60; ++i) {
+      // Fresh names on every visit: v0_0 to v19_59.
+      std::string cookie = "v";
+      cookie += std::to_string(visit);
+      cookie += '_';
+      cookie += std::to_string(i);
+      cookie += '=';
+      cookie.append(4000, 'x');
+      cookie += "; Path=/";
+      flood.headers.emplace_back("Set-Cookie", cookie);
+    }
+    server_.Script("/Soft/Count.asp", flood);
+    visit_count_page();
+  }
+
+  const std::vector<std::string> cookies = visitor.Cookies();
+  std::size_t bytes = 0;
+  for (const std::string& line : cookies) bytes += line.size();
+  EXPECT_LE(cookies.size(), Code::kMaxCookiesPerHost);
+  EXPECT_LE(bytes, Code::kMaxJarBytes);
+  EXPECT_GT(bytes, Code::kMaxJarBytes / 2);  // the flood did fill the jar
+  EXPECT_EQ(std::count_if(cookies.begin(), cookies.end(),
+                          [](const std::string& line) {
+                            return line.find("\tCountId\t") != std::string::npos;
+                          }),
+            1);
 }
 
 TEST_F(CounterVisitorTest, KeepsOnlyAFewVisitsWhileALoadIsInFlight) {
