@@ -129,7 +129,8 @@ void SetRegValue(const std::string& autostart_dir, std::string_view name,
   // What a killed write left behind goes once it is surely no one's work in progress.
   durable::RemoveStaleTemporaries(path, std::chrono::minutes(1));
   errno = 0;
-  if (durable::ReplaceFile(path, entry)) {
+  // Our own file in our own folder: a link in its place is replaced, never written through.
+  if (durable::ReplaceFile(path, entry, durable::Links::kReplace)) {
     reg_last_result = 0;
   } else {
     // Some refusals (a folder in the entry's place) set no errno of their own.

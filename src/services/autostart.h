@@ -33,8 +33,9 @@ namespace Code {
 int RegLastResult();
 
 // Writes the entry `name`.desktop into `autostart_dir` (created when missing) so that it starts
-// `command_path`, through a temporary file renamed over the old entry. A path the entry cannot
-// name (AutostartEntryText is empty) writes nothing and gives EINVAL.
+// `command_path`, through a temporary file renamed over the old entry; a symbolic link in the
+// entry's place is itself replaced, never written through. A path the entry cannot name
+// (AutostartEntryText is empty) writes nothing and gives EINVAL.
 void SetRegValue(const std::string& autostart_dir, std::string_view name,
                  const std::string& command_path);
 

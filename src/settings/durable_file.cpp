@@ -54,11 +54,13 @@ mode_t CurrentUmask() {
 
 // The last resort for a folder that takes no new files. Room for the longer content is reserved
 // before the first byte changes, so a full disk still leaves the old file whole.
+// The path is never a link here, and a FIFO swapped in since it was checked must neither block
+// the open nor be written to.
 bool RewriteInPlace(const std::string& path, std::string_view content) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old_stat {};
-  if (::fstat(fd, &old_stat) != 0) {
+  if (::fstat(fd, &old_stat) != 0 || !S_ISREG(old_stat.st_mode)) {
     ::close(fd);
     return false;
   }
@@ -77,12 +79,13 @@ bool RewriteInPlace(const std::string& path, std::string_view content) {
 
 }  // namespace
 
-bool ReplaceFile(const std::string& path, std::string_view content) {
+bool ReplaceFile(const std::string& path, std::string_view content, Links links) {
   if (path.empty()) return false;
-  // Renaming over a link would replace the link itself; write where it points instead.
   std::string target = path;
   struct stat link_stat {};
-  if (::lstat(path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode)) {
+  const bool is_link = ::lstat(path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode);
+  if (is_link && links == Links::kFollow) {
+    // Renaming over a link would replace the link itself; write where it points instead.
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr) return false;
     target = resolved;
@@ -92,7 +95,10 @@ bool ReplaceFile(const std::string& path, std::string_view content) {
   struct stat old_stat {};
   bool existed = false;
   mode_t mode = 0;
-  if (::stat(target.c_str(), &old_stat) == 0) {
+  if (is_link && links == Links::kReplace) {
+    // The rename replaces the link; where it pointed plays no part, not even for the mode.
+    mode = 0666 & ~CurrentUmask();
+  } else if (::stat(target.c_str(), &old_stat) == 0) {
     if (!S_ISREG(old_stat.st_mode)) return false;
     existed = true;
     mode = old_stat.st_mode & 07777;

@@ -1,6 +1,7 @@
 #include "settings/profile_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -143,10 +144,18 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// Only a regular file is read, directly or through a link: opening a FIFO without O_NONBLOCK
+// would wait for a writer that never comes.
 bool ReadAll(const std::string& path, std::string* content, int* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     *error = errno;
+    return false;
+  }
+  struct stat facts {};
+  if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    *error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
     return false;
   }
   content->clear();

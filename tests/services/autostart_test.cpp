@@ -243,4 +243,27 @@ TEST(AutostartTest, FailuresLandInTheLastResultOnly) {
   EXPECT_TRUE(untouched.Entries().empty());
 }
 
+// The entry is our own file: a link in its place is replaced, and whatever it pointed at is
+// left alone, existing or not.
+TEST(AutostartTest, AnEntryThatIsALinkIsReplacedAndItsTargetLeftAlone) {
+  namespace fs = std::filesystem;
+  TempFolder folder;
+  const std::string profile = folder.File("profile");
+  WriteBytes(profile, "export PATH=/bin\n");
+  const std::string autostart = folder.File("autostart");
+  ASSERT_EQ(::mkdir(autostart.c_str(), 0700), 0);
+  const std::string entry = autostart + "/vomra.desktop";
+  for (const std::string& target : {profile, folder.File("missing")}) {
+    SCOPED_TRACE(target);
+    fs::remove(entry);
+    fs::create_symlink(target, entry);
+    Code::SetRegValue(autostart, "vomra", "/opt/Tessal");
+    EXPECT_EQ(Code::RegLastResult(), 0);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(entry)));
+    EXPECT_EQ(ProgramOf(ReadBytes(entry)), "/opt/Tessal");
+  }
+  EXPECT_EQ(ReadBytes(profile), "export PATH=/bin\n");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"autostart", "profile"}));
+}
+
 }  // namespace

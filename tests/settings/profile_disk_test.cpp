@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -89,6 +94,42 @@ TEST(ProfileDiskTest, UnusablePathsStoreNothing) {
   EXPECT_FALSE(profile::WriteString(path, "System", "A", "2\r\nB=3"));
   EXPECT_EQ(ReadBytes(path), "[System]\r\nA=1\r\n");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"System.ini", "other.ini"}));
+}
+
+// Runs `call` and reports whether it came back by itself. One that hangs in a FIFO is released by
+// opening the FIFO's other end, so a failing test ends instead of hanging.
+bool ReturnsWithoutAWriter(const std::string& fifo, const std::function<void()>& call) {
+  std::future<void> done = std::async(std::launch::async, call);
+  if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return true;
+  for (const int flags : {O_WRONLY | O_NONBLOCK, O_RDONLY | O_NONBLOCK}) {
+    const int fd = ::open(fifo.c_str(), flags);
+    if (fd >= 0) ::close(fd);
+  }
+  done.wait();
+  return false;
+}
+
+// A FIFO in the settings file's place, or a link to one, must not hold up start-up: it is no
+// settings file and is neither read nor replaced.
+TEST(ProfileDiskTest, AFifoOrALinkToOneIsNeitherReadNorWritten) {
+  TempFolder folder;
+  const std::string fifo = folder.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = folder.File("System.ini");
+  ASSERT_EQ(::symlink("pipe", link.c_str()), 0);
+  for (const std::string& path : {fifo, link}) {
+    SCOPED_TRACE(path);
+    std::string value = "unset";
+    EXPECT_TRUE(
+        ReturnsWithoutAWriter(fifo, [&] { value = profile::ReadString(path, "System", "A"); }));
+    EXPECT_EQ(value, "");
+    bool stored = true;
+    EXPECT_TRUE(ReturnsWithoutAWriter(
+        fifo, [&] { stored = profile::WriteString(path, "System", "A", "1"); }));
+    EXPECT_FALSE(stored);
+  }
+  EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
+  EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
 }
 
 }  // namespace
