@@ -52,11 +52,12 @@ mode_t CurrentUmask() {
   return 022;
 }
 
-// The last resort for a folder that takes no new files. Room for the longer content is reserved
-// before the first byte changes, so a full disk still leaves the old file whole.
+}  // namespace
+
 // The path is never a link here, and a FIFO swapped in since it was checked must neither block
 // the open nor be written to.
-bool RewriteInPlace(const std::string& path, std::string_view content) {
+bool RewriteInPlace(const std::string& path, std::string_view content,
+                    const std::function<void()>& after_write) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old_stat {};
@@ -64,20 +65,26 @@ bool RewriteInPlace(const std::string& path, std::string_view content) {
     ::close(fd);
     return false;
   }
-  const auto new_size = static_cast<off_t>(content.size());
-  if (new_size > old_stat.st_size && ::posix_fallocate(fd, 0, new_size) != 0) {
-    if (::ftruncate(fd, old_stat.st_size) != 0) {
-      // Nothing more can be done; the old bytes themselves were not touched.
-    }
+  // Shorter content is padded to the old length with line breaks, which the readers skip: the
+  // file never needs truncating, so no moment exists where the old tail follows the new text.
+  std::string padded(content);
+  const auto old_size = static_cast<std::size_t>(old_stat.st_size);
+  if (padded.size() < old_size) padded.append(old_size - padded.size(), '\n');
+  // Room for longer content is reserved before the first byte changes, and without growing the
+  // file, so a full disk or a kill before the write still leaves the old file whole.
+  if (padded.size() > old_size &&
+      ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(padded.size())) != 0) {
     ::close(fd);
     return false;
   }
-  bool ok = WriteAll(fd, content) && ::ftruncate(fd, new_size) == 0 && ::fsync(fd) == 0;
+  // One write from the start: a kill lands before or after it (for files up to a page, which
+  // the kernel writes whole once it has begun).
+  bool ok = WriteAll(fd, padded);
+  if (ok && after_write) after_write();
+  ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   return ok;
 }
-
-}  // namespace
 
 bool ReplaceFile(const std::string& path, std::string_view content, Links links) {
   if (path.empty()) return false;

@@ -4,6 +4,7 @@
 // come with it. Used for the settings file and for the start-at-login entry.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,16 @@ enum class Links {
 // file (a folder, a FIFO, a device) is never replaced nor opened. The old file's permission
 // bits are kept.
 bool ReplaceFile(const std::string& path, std::string_view content, Links links = Links::kFollow);
+
+// The last resort of ReplaceFile where the folder takes no new file: the existing regular file
+// at `path` is overwritten in place with one write from its start. Content shorter than the old
+// file is padded to its length with line breaks (blank lines, which profile and desktop-entry
+// readers skip), so the file is never truncated: a kill at any moment leaves the old file or
+// one that reads as the new. Room for longer content is reserved first; where it cannot be,
+// nothing is written. `after_write` runs once the bytes are written, before the sync; tests
+// stop the process there.
+bool RewriteInPlace(const std::string& path, std::string_view content,
+                    const std::function<void()>& after_write = {});
 
 // Creates the missing folders of `path` the way the base-directory rules ask for, readable
 // by the user alone. 0 or the errno of the step that failed.

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "settings/profile_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -140,6 +142,38 @@ TEST(DurableFileTest, KilledWriterLeavesCompleteOldOrNewFile) {
         << "file of " << now.size() << " bytes is neither the old nor the new one";
   }
   EXPECT_TRUE(ReadBytes(path).ends_with("\r\nTop=300\r\n"));
+}
+
+// Where the folder takes no temporary file, the file is rewritten in place. A writer killed
+// right after writing the bytes, before it could finish, must leave a file that reads as the new
+// one: here the old tail would add the key Z (the end of the old "AZ=5" line).
+TEST(DurableFileTest, InPlaceRewriteKilledAfterItsWriteReadsAsTheNewFile) {
+  TempFolder folder;
+  const std::string path = folder.File("System.ini");
+  const std::string old_content = "[System]\r\nK=aaaaaa\r\nAZ=5\r\n";
+  const std::string new_content = profile::SetValue(old_content, "System", "K", "a").value();
+  for (const bool killed : {true, false}) {
+    SCOPED_TRACE(killed ? "killed" : "finished");
+    WriteBytes(path, old_content);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const bool ok = durable::RewriteInPlace(path, new_content, [killed] {
+        if (killed) ::raise(SIGKILL);
+      });
+      ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WIFSIGNALED(status), killed);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 0, 0);
+    const std::string now = ReadBytes(path);
+    for (const char* key : {"K", "AZ", "Z"}) {
+      EXPECT_EQ(profile::FindValue(now, "System", key),
+                profile::FindValue(new_content, "System", key))
+          << key;
+    }
+  }
 }
 
 }  // namespace
