@@ -142,10 +142,10 @@ int main(int argc, char** argv) {
   std::vector<QString> questions;
   int program_ends = 0;
   Environment environment;
-  environment.program_dir = folder.path();
+  environment.program_dir = folder.path().toStdString();
   environment.settings_file = settings::SettingsFilePath(folder.path().toStdString());
   environment.server_host = quote_server.host();
-  environment.autostart_dir = folder.path() + QStringLiteral("/autostart");
+  environment.autostart_dir = folder.path().toStdString() + "/autostart";
   environment.open_page = [&](const std::string& address) { opened_pages.push_back(address); };
   environment.ask = [&](const QString& text, const QString& /*title*/, bool /*with_cancel*/) {
     questions.push_back(text);

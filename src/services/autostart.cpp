@@ -71,6 +71,8 @@ std::string NormaliseAutoRun(std::string_view auto_run) {
 }
 
 std::string CommandPath(std::string_view program_dir) {
+  // An unknown folder names no program; "/Tessal" would be another one.
+  if (program_dir.empty()) return {};
   std::string path(program_dir);
   if (!path.ends_with('/')) path += '/';
   path += kProgramName;

@@ -16,6 +16,7 @@ inline constexpr std::string_view kProgramName = "Tessal";
 std::string NormaliseAutoRun(std::string_view auto_run);
 
 // The program's full path: the folder, one separator unless it already ends in one, the name.
+// Empty for an empty (unknown) folder.
 std::string CommandPath(std::string_view program_dir);
 
 // The entry's full text for a program at `command_path`; its Exec runs exactly that file,

@@ -55,7 +55,8 @@ std::string UserConfigFolder(std::string_view xdg_config_home, std::string_view 
 }
 
 std::string ChooseSettingsFile(const ProgramFolder& folder, std::string_view config_folder) {
-  const bool stays = folder.has_settings || (folder.writable && !folder.installed);
+  const bool stays =
+      !folder.path.empty() && (folder.has_settings || (folder.writable && !folder.installed));
   if (stays || config_folder.empty()) return SettingsFilePath(folder.path);
   return Joined(Joined(config_folder, kConfigFolderName), kSettingsFileName);
 }
@@ -69,11 +70,14 @@ ProgramFolder ProbeProgramFolder(std::string_view program_dir) {
   return folder;
 }
 
-std::string SettingsFileFor(std::string_view program_dir) {
+std::string ThisUserConfigFolder() {
   std::string home(Variable("HOME"));
   if (home.empty()) home = HomeFromPasswordDatabase();
-  return ChooseSettingsFile(ProbeProgramFolder(program_dir),
-                            UserConfigFolder(Variable("XDG_CONFIG_HOME"), home));
+  return UserConfigFolder(Variable("XDG_CONFIG_HOME"), home);
+}
+
+std::string SettingsFileFor(std::string_view program_dir) {
+  return ChooseSettingsFile(ProbeProgramFolder(program_dir), ThisUserConfigFolder());
 }
 
 }  // namespace settings

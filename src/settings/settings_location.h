@@ -27,11 +27,16 @@ std::string UserConfigFolder(std::string_view xdg_config_home, std::string_view 
 
 // The settings file. Settings already next to the program stay there; a folder of the user's
 // own that is not an installed copy takes them too; otherwise they go to
-// `<config>/lumetta/System.ini`. Without a configuration folder they stay next to the program.
+// `<config>/lumetta/System.ini`, as they do when the program's folder is unknown (empty). Without
+// a configuration folder they stay next to the program.
 std::string ChooseSettingsFile(const ProgramFolder& folder, std::string_view config_folder);
 
 // The facts about `program_dir` as the file system has them now.
 ProgramFolder ProbeProgramFolder(std::string_view program_dir);
+
+// `UserConfigFolder` for this process: from the environment, and the password database when
+// HOME is unset.
+std::string ThisUserConfigFolder();
 
 // `ChooseSettingsFile` for this process: the program folder probed, the configuration folder
 // from the environment (and the password database when HOME is unset).

@@ -9,10 +9,10 @@
 #include <string>
 
 struct Environment {
-  QString program_dir;        // the program's own folder
+  std::string program_dir;    // the program's own folder, as the file system's bytes
   std::string settings_file;  // the System.ini the panel reads and writes
   std::string server_host;    // host[:port] of the quote server
-  QString autostart_dir;      // the user's autostart folder
+  std::string autostart_dir;  // the user's autostart folder, bytes too; empty when unknown
   // Hands an address to the browser; only web addresses ever reach it.
   std::function<void(const std::string& address)> open_page;
   // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "services/update_check.h"
+#include "settings/program_folder.h"
 #include "settings/settings_location.h"
 #include "shell/command_line.h"
 #include "shell/environment.h"
@@ -71,8 +72,7 @@ int main(int argc, char* argv[]) {
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  const std::string settings_file =
-      settings::SettingsFileFor(QCoreApplication::applicationDirPath().toStdString());
+  const std::string settings_file = settings::SettingsFileFor(settings::RunningProgramFolder());
   // One panel per settings file: a second one would overwrite the first's settings with its
   // own. Before anything is read or written, a start that finds that panel running has it
   // show itself and ends.

@@ -64,12 +64,12 @@ void PanelServices::AnswerUpdate(const std::string& record, bool on_request) {
 void PanelServices::SetAutoRun(QString& auto_run_string) {
   const std::string choice = services::NormaliseAutoRun(Utf8(auto_run_string));
   auto_run_string = QString::fromStdString(choice);
-  const std::string autostart_dir = environment_.autostart_dir.toStdString();
+  const std::string& autostart_dir = environment_.autostart_dir;
   const bool on = choice == "True";
   // The mark and the setting follow the request even when the entry cannot be written.
   if (on) {
     Code::SetRegValue(autostart_dir, services::kAutostartName,
-                      services::CommandPath(environment_.program_dir.toStdString()));
+                      services::CommandPath(environment_.program_dir));
   } else {
     Code::DeleteRegValue(autostart_dir, services::kAutostartName);
   }

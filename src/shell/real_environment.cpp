@@ -1,20 +1,20 @@
 #include <unistd.h>
-#include <QCoreApplication>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <cstdio>
 
+#include "settings/program_folder.h"
+#include "settings/settings_location.h"
 #include "shell/environment.h"
 #include "shell/open_url.h"
 
 Environment RealEnvironment(const std::string& server_host, const std::string& settings_file) {
   Environment environment;
-  environment.program_dir = QCoreApplication::applicationDirPath();
+  // Bytes end to end: the toolkit's folder is text and loses a name that is not UTF-8.
+  environment.program_dir = settings::RunningProgramFolder();
   environment.server_host = server_host;
   environment.settings_file = settings_file;
-  environment.autostart_dir =
-      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-      QStringLiteral("/autostart");
+  const std::string config_folder = settings::ThisUserConfigFolder();
+  if (!config_folder.empty()) environment.autostart_dir = config_folder + "/autostart";
   environment.open_page = [](const std::string& address) { Code::LaunchInBrowser(address); };
   environment.ask = [](const QString& text, const QString& title, bool with_cancel) {
     QMessageBox box(QMessageBox::Question, title, text,
