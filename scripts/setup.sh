@@ -17,7 +17,7 @@ packages=(
   fonts-wqy-microhei locales openssl
   libxcb1-dev
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
-  desktop-file-utils appstream dpkg-dev file lintian systemd man-db
+  desktop-file-utils appstream dpkg-dev file lintian systemd man-db libglib2.0-bin
   clang-format clang-tidy clang-14 libclang-rt-14-dev
 )
 

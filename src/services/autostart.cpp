@@ -15,11 +15,13 @@ namespace services {
 namespace {
 
 // The file is UTF-8 and a string value holds no control characters. An escaped newline would
-// still be one inside the command line, where launchers do not agree what it means.
+// still be one inside the command line, where launchers do not agree what it means. A percent
+// sign has to be written "%%" in Exec, but GLib's launcher looks for the program before it
+// undoes that, finds none and refuses the whole entry; no entry can name such a path.
 bool CanBeWritten(std::string_view path) {
   while (!path.empty()) {
     const auto byte = static_cast<unsigned char>(path.front());
-    if (byte < 0x20 || byte == 0x7F) return false;
+    if (byte < 0x20 || byte == 0x7F || byte == '%') return false;
     const std::size_t length = text::Utf8CharLength(path);
     if (length == 0) return false;
     path.remove_prefix(length);
@@ -38,23 +40,8 @@ std::string QuotedArgument(std::string_view path) {
   return argument;
 }
 
-// The key file's own escapes come on top of the argument's: a backslash doubles again, and a
-// lone '%' would start a field code.
-std::string ExecValue(std::string_view argument) {
-  std::string value;
-  for (const char c : argument) {
-    if (c == '\\') {
-      value += "\\\\";
-    } else if (c == '%') {
-      value += "%%";
-    } else {
-      value += c;
-    }
-  }
-  return value;
-}
-
-// A plain string value: only the key file's own escape of the backslash applies.
+// A string value: only the key file's own escape of the backslash applies. In Exec it comes on
+// top of the argument's quoting, so a backslash there doubles again.
 std::string StringValue(std::string_view text) {
   std::string value;
   for (const char c : text) {
@@ -88,7 +75,7 @@ std::string AutostartEntryText(std::string_view command_path) {
   entry += "\nTryExec=";
   entry += StringValue(command_path);
   entry += "\nExec=";
-  entry += ExecValue(QuotedArgument(command_path));
+  entry += StringValue(QuotedArgument(command_path));
   entry += '\n';
   return entry;
 }

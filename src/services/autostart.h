@@ -20,10 +20,10 @@ std::string NormaliseAutoRun(std::string_view auto_run);
 std::string CommandPath(std::string_view program_dir);
 
 // The entry's full text for a program at `command_path`; its Exec runs exactly that file,
-// quoted and escaped so that spaces, quotes, backslashes, '$', '`' and '%' in the path
-// survive, and its TryExec names the same file, so that launchers skip the entry once the
-// program is gone. Empty text when no entry can name the path: an empty path, one that is not UTF-8
-// or one holding a control character such as a line break.
+// quoted and escaped so that spaces, quotes, backslashes, '$' and '`' in the path survive,
+// and its TryExec names the same file, so that launchers skip the entry once the program is
+// gone. Empty text when no entry can name the path for every launcher: an empty path, one that
+// is not UTF-8, one holding a control character such as a line break, or a '%'.
 std::string AutostartEntryText(std::string_view command_path);
 
 }  // namespace services

@@ -62,17 +62,21 @@ void PanelServices::AnswerUpdate(const std::string& record, bool on_request) {
 }
 
 void PanelServices::SetAutoRun(QString& auto_run_string) {
-  const std::string choice = services::NormaliseAutoRun(Utf8(auto_run_string));
-  auto_run_string = QString::fromStdString(choice);
+  std::string choice = services::NormaliseAutoRun(Utf8(auto_run_string));
   const std::string& autostart_dir = environment_.autostart_dir;
-  const bool on = choice == "True";
-  // The mark and the setting follow the request even when the entry cannot be written.
+  bool on = choice == "True";
   if (on) {
     Code::SetRegValue(autostart_dir, services::kAutostartName,
                       services::CommandPath(environment_.program_dir));
+    // Without an entry nothing starts at login: the mark and the setting must not say it does.
+    if (Code::RegLastResult() != 0) {
+      on = false;
+      choice = "False";
+    }
   } else {
     Code::DeleteRegValue(autostart_dir, services::kAutostartName);
   }
+  auto_run_string = QString::fromStdString(choice);
   menu_item_("Menu_AutoRun")->setChecked(on);
   Write(ini_, Key::kAutoRun, choice);
 }

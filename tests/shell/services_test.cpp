@@ -136,20 +136,43 @@ TEST_F(ServicesTest, StartAtLoginWritesAndRemovesTheEntry) {
   }
 }
 
-TEST_F(ServicesTest, AnUnwritableAutostartFolderStillTogglesTheChoice) {
-  // A file where the folder should be.
-  QFile blocker(folder_.filePath(QStringLiteral("autostart")));
-  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  blocker.close();
-  StartMini();
-  mini_->MenuItem("Menu_AutoRun")->trigger();
-  Settle();
-  EXPECT_TRUE(mini_->MenuItem("Menu_AutoRun")->isChecked());
-  EXPECT_EQ(Stored("AutoRun"), "True");
-  mini_->MenuItem("Menu_AutoRun")->trigger();
-  Settle();
-  EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
-  EXPECT_EQ(Stored("AutoRun"), "False");
+// Start at login is on only when its entry is there: an entry that could not be written leaves
+// the mark off and "False" stored, at start-up and on request.
+TEST_F(ServicesTest, AnEntryThatCannotBeWrittenLeavesStartAtLoginOff) {
+  const QString autostart = folder_.filePath(QStringLiteral("autostart"));
+  for (const bool dangling_link : {false, true}) {
+    SCOPED_TRACE(dangling_link ? "a link to nowhere" : "a file");
+    QFile::remove(autostart);
+    if (dangling_link) {
+      ASSERT_TRUE(QFile::link(folder_.filePath(QStringLiteral("gone")), autostart));
+    } else {
+      QFile blocker(autostart);
+      ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    WriteIni("[System]\r\nAutoRun=True\r\n");
+    StartMini();
+    EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+    EXPECT_EQ(Stored("AutoRun"), "False");
+    mini_->MenuItem("Menu_AutoRun")->trigger();
+    Settle();
+    EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+    EXPECT_EQ(Stored("AutoRun"), "False");
+  }
+}
+
+// A program folder that no entry can name (not UTF-8, or holding a percent sign that the
+// launcher cannot take) gives no entry and leaves start at login off, never another path.
+TEST_F(ServicesTest, AProgramFolderNoEntryCanNameLeavesStartAtLoginOff) {
+  for (const std::string name : {"caf\xe9", "100%"}) {
+    SCOPED_TRACE(name);
+    program_dir_ = folder_.path().toStdString() + "/" + name;
+    StartMini();
+    mini_->MenuItem("Menu_AutoRun")->trigger();
+    Settle();
+    EXPECT_FALSE(mini_->MenuItem("Menu_AutoRun")->isChecked());
+    EXPECT_EQ(Stored("AutoRun"), "False");
+    EXPECT_FALSE(QFile::exists(EntryPath()));
+  }
 }
 
 TEST_F(ServicesTest, TheCounterIsLoadedAtStartUpAndAtEveryTickWithItsCookie) {

@@ -19,10 +19,11 @@ void WidgetTest::TearDown() {
 
 Mini& WidgetTest::MakeMini(const std::string& server_host) {
   Environment environment;
-  environment.program_dir = folder_.path().toStdString();
-  environment.settings_file = settings::SettingsFilePath(environment.program_dir);
+  const std::string folder = folder_.path().toStdString();
+  environment.program_dir = program_dir_.empty() ? folder : program_dir_;
+  environment.settings_file = settings::SettingsFilePath(folder);
   environment.server_host = server_host;
-  environment.autostart_dir = environment.program_dir + "/autostart";
+  environment.autostart_dir = folder + "/autostart";
   environment.open_page = [this](const std::string& address) { opened_pages_.push_back(address); };
   environment.ask = [this](const QString& text, const QString& title, bool with_cancel) {
     questions_.push_back({text, title, with_cancel});

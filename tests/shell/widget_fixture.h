@@ -51,6 +51,8 @@ class WidgetTest : public ::testing::Test {
   void WriteIni(const std::string& text) const;
 
   QTemporaryDir folder_;
+  // The program's folder when not folder_ itself (the settings stay in folder_).
+  std::string program_dir_;
   std::unique_ptr<lumetta_server::QuoteServer> server_;
   std::unique_ptr<Mini> mini_;
   std::vector<std::string> opened_pages_;
