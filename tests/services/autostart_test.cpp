@@ -288,7 +288,9 @@ TEST_P(GioLaunchTest, AnEntryIsWrittenOnlyWhenTheLauncherStartsExactlyTheProgram
   ASSERT_EQ(::mkdir(program_dir.c_str(), 0700), 0);
   const std::string program = services::CommandPath(program_dir);
   const std::string record = folder.File("record");
-  WriteBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > '" + record + "'\n");
+  // Written aside and renamed, so that the record appears whole.
+  WriteBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > '" + record + ".part' && mv '" + record +
+                          ".part' '" + record + "'\n");
   ASSERT_EQ(::chmod(program.c_str(), 0700), 0);
   const std::string autostart = folder.File("autostart");
   Code::SetRegValue(autostart, "vomra", program);
