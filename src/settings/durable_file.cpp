@@ -102,14 +102,14 @@ bool ReplaceFile(const std::string& path, std::string_view content, Links links)
   struct stat old_stat {};
   bool existed = false;
   mode_t mode = 0;
-  if (is_link && links == Links::kReplace) {
-    // The rename replaces the link; where it pointed plays no part, not even for the mode.
-    mode = 0666 & ~CurrentUmask();
-  } else if (::stat(target.c_str(), &old_stat) == 0) {
+  // A link that is to be replaced counts as no file: where it pointed plays no part, not even
+  // for the mode.
+  const bool replace_link = is_link && links == Links::kReplace;
+  if (!replace_link && ::stat(target.c_str(), &old_stat) == 0) {
     if (!S_ISREG(old_stat.st_mode)) return false;
     existed = true;
     mode = old_stat.st_mode & 07777;
-  } else if (errno == ENOENT) {
+  } else if (replace_link || errno == ENOENT) {
     mode = 0666 & ~CurrentUmask();
   } else {
     return false;
