@@ -2,10 +2,12 @@
 
 // One panel per folder. Two panels started from one folder would both write its System.ini,
 // each from its own state, and the later write would silently undo the other's choices. The
-// first start therefore holds a name of its folder, a Unix-domain socket in the abstract
-// namespace; a later start finds the name taken, asks the holder to show itself and ends.
-// Abstract names leave nothing on disk and vanish with the last descriptor, so a panel that
-// crashed never blocks the next start.
+// first start therefore holds a name of its folder, a Unix-domain socket; a later start finds
+// the name taken, asks the holder to show itself and ends.
+// The socket is a file in the user's runtime folder ($XDG_RUNTIME_DIR/lumetta, which only the
+// user may enter), so no other user can take the name first. Only where that folder is
+// missing or cannot be trusted is it a name in the abstract namespace, which any local user
+// could bind. A socket file left by a panel that was killed is taken over by the next start.
 
 #include <optional>
 #include <string>
@@ -32,7 +34,8 @@ class SingleInstance {
   };
 
   // Takes the name of `key` or, when a panel of this user holds it, asks it to show itself.
-  explicit SingleInstance(std::string_view key);
+  // `runtime_folder` is the user's runtime folder ($XDG_RUNTIME_DIR), empty when unset.
+  SingleInstance(std::string_view key, std::string_view runtime_folder);
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
@@ -43,12 +46,15 @@ class SingleInstance {
   int listen_descriptor() const { return listen_fd_; }
 
   // A waiting later start's connection (non-blocking, close-on-exec; the caller closes it),
-  // or -1 when none waits. Calls from another user's processes are closed unheard.
-  int Accept() const;
+  // or -1 when none waits or none can be taken; `out_of_descriptors`, when given, then says
+  // whether the process or the system had no descriptor left for it. Calls from another
+  // user's processes are closed unheard.
+  int Accept(bool* out_of_descriptors = nullptr) const;
 
  private:
   State state_ = State::kAlone;
   int listen_fd_ = -1;
+  std::string socket_file_;  // removed at the end when the name is a file
 };
 
 // The request on an accepted connection once it is readable; nullopt when the caller closed

@@ -2,12 +2,22 @@
 
 #include <unistd.h>
 #include <QSocketNotifier>
+#include <cstdlib>
 #include <utility>
 
 namespace shell {
 
+namespace {
+
+std::string RuntimeFolder() {
+  const char* folder = std::getenv("XDG_RUNTIME_DIR");
+  return folder != nullptr ? folder : "";
+}
+
+}  // namespace
+
 InstanceWatch::InstanceWatch(const std::string& settings_file, QObject* parent)
-    : QObject(parent), instance_(services::InstanceKey(settings_file)) {}
+    : QObject(parent), instance_(services::InstanceKey(settings_file), RuntimeFolder()) {}
 
 bool InstanceWatch::AnotherRuns() const {
   return instance_.state() == services::SingleInstance::State::kRunning;

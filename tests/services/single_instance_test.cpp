@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,13 +56,18 @@ std::optional<char> NextRequest(const SingleInstance& first) {
 
 constexpr uid_t kOtherUser = 65534;
 
-// The abstract name `fd` is bound to; empty for no socket.
+// The name `fd` is bound to, a path or an abstract name (its first byte NUL); empty for no
+// socket.
 std::string BoundName(int fd) {
   sockaddr_un address{};
   socklen_t length = sizeof address;
   if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
-  return {address.sun_path, length - offsetof(sockaddr_un, sun_path)};
+  std::string name(address.sun_path, length - offsetof(sockaddr_un, sun_path));
+  if (!name.empty() && name.front() != '\0') name = name.c_str();
+  return name;
 }
+
+bool Abstract(const std::string& name) { return !name.empty() && name.front() == '\0'; }
 
 // A socket of no panel bound to `name`, listening or not.
 int Squat(const std::string& name, bool listening) {
@@ -70,7 +76,7 @@ int Squat(const std::string& name, bool listening) {
   std::memcpy(address.sun_path, name.data(), name.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-  EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), length), 0);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), length), 0) << name;
   if (listening) {
     EXPECT_EQ(::listen(fd, 1), 0);
   }
@@ -98,16 +104,22 @@ std::string AsUser(uid_t uid, const std::function<std::string()>& body) {
   return answer;
 }
 
-// Each test's folder is fresh, so its key is one no other test or program holds.
-class SingleInstanceTest : public ::testing::Test {
+// Each test's folder is fresh, so its key is one no other test or program holds. The runtime
+// folder is fresh too, and private like the user's; the test runs with it (true) and without
+// one, on an abstract name (false).
+class GuardTest : public ::testing::TestWithParam<bool> {
  protected:
   std::string Key() const { return KeyOf(folder_.path()); }
+  std::string Runtime() const { return GetParam() ? runtime_.path() : ""; }
 
   TempFolder folder_;
+  TempFolder runtime_;
 };
 
-TEST_F(SingleInstanceTest, FirstStartHoldsTheNameAndLeavesNothingOnDisk) {
-  const SingleInstance first(Key());
+using SingleInstanceTest = GuardTest;
+
+TEST_P(SingleInstanceTest, FirstStartHoldsTheNameAndLeavesNothingOnDisk) {
+  const SingleInstance first(Key(), Runtime());
   EXPECT_EQ(first.state(), State::kFirst);
   ASSERT_GE(first.listen_descriptor(), 0);
   EXPECT_TRUE(CloseOnExec(first.listen_descriptor()));
@@ -116,11 +128,11 @@ TEST_F(SingleInstanceTest, FirstStartHoldsTheNameAndLeavesNothingOnDisk) {
   EXPECT_EQ(first.Accept(), -1);
 }
 
-TEST_F(SingleInstanceTest, SecondStartFindsTheFirstAndItsRequestArrives) {
-  const SingleInstance first(Key());
+TEST_P(SingleInstanceTest, SecondStartFindsTheFirstAndItsRequestArrives) {
+  const SingleInstance first(Key(), Runtime());
   ASSERT_EQ(first.state(), State::kFirst);
 
-  const SingleInstance second(Key());
+  const SingleInstance second(Key(), Runtime());
   EXPECT_EQ(second.state(), State::kRunning);
   EXPECT_EQ(second.listen_descriptor(), -1);
   EXPECT_EQ(second.Accept(), -1);
@@ -129,26 +141,26 @@ TEST_F(SingleInstanceTest, SecondStartFindsTheFirstAndItsRequestArrives) {
   EXPECT_EQ(first.state(), State::kFirst);
 }
 
-TEST_F(SingleInstanceTest, AnotherFolderIsAnotherPanel) {
+TEST_P(SingleInstanceTest, AnotherFolderIsAnotherPanel) {
   const TempFolder other;
-  const SingleInstance first(Key());
-  const SingleInstance elsewhere(KeyOf(other.path()));
+  const SingleInstance first(Key(), Runtime());
+  const SingleInstance elsewhere(KeyOf(other.path()), Runtime());
   EXPECT_EQ(first.state(), State::kFirst);
   EXPECT_EQ(elsewhere.state(), State::kFirst);
   EXPECT_EQ(first.Accept(), -1);
   EXPECT_EQ(elsewhere.Accept(), -1);
 }
 
-TEST_F(SingleInstanceTest, NameIsFreeAgainOnceTheFirstHasEnded) {
-  auto first = std::make_unique<SingleInstance>(Key());
+TEST_P(SingleInstanceTest, NameIsFreeAgainOnceTheFirstHasEnded) {
+  auto first = std::make_unique<SingleInstance>(Key(), Runtime());
   ASSERT_EQ(first->state(), State::kFirst);
   first.reset();
-  const SingleInstance next(Key());
+  const SingleInstance next(Key(), Runtime());
   EXPECT_EQ(next.state(), State::kFirst);
-  EXPECT_EQ(SingleInstance(Key()).state(), State::kRunning);
+  EXPECT_EQ(SingleInstance(Key(), Runtime()).state(), State::kRunning);
 }
 
-TEST_F(SingleInstanceTest, KeyIsTheSettingsFilesRealPath) {
+TEST_P(SingleInstanceTest, KeyIsTheSettingsFilesRealPath) {
   const std::string real = std::filesystem::canonical(folder_.path()).string();
   EXPECT_EQ(Key(), real + "/System.ini");
   EXPECT_EQ(KeyOf(folder_.path() + "/"), Key());
@@ -157,51 +169,156 @@ TEST_F(SingleInstanceTest, KeyIsTheSettingsFilesRealPath) {
   EXPECT_NE(KeyOf(other.path()), Key());
 }
 
-TEST_F(SingleInstanceTest, FolderReachedThroughALinkIsTheSamePanel) {
+TEST_P(SingleInstanceTest, FolderReachedThroughALinkIsTheSamePanel) {
   const TempFolder links;
   const std::string link = links.File("panel");
   std::filesystem::create_directory_symlink(folder_.path(), link);
   EXPECT_EQ(KeyOf(link), Key());
 
-  const SingleInstance first(Key());
+  const SingleInstance first(Key(), Runtime());
   ASSERT_EQ(first.state(), State::kFirst);
-  EXPECT_EQ(SingleInstance(KeyOf(link)).state(), State::kRunning);
+  EXPECT_EQ(SingleInstance(KeyOf(link), Runtime()).state(), State::kRunning);
   EXPECT_EQ(NextRequest(first), services::kShowRequest);
 }
 
-TEST_F(SingleInstanceTest, SettingsFileLinkedFromAnotherFolderIsThatFoldersPanel) {
+TEST_P(SingleInstanceTest, SettingsFileLinkedFromAnotherFolderIsThatFoldersPanel) {
   WriteBytes(folder_.File("System.ini"), "[System]\r\n");
   const TempFolder other;
   std::filesystem::create_symlink(folder_.File("System.ini"), other.File("System.ini"));
   EXPECT_EQ(KeyOf(other.path()), Key());
 }
 
-TEST_F(SingleInstanceTest, AnotherUserOfTheSameFileHoldsAnotherName) {
+TEST_P(SingleInstanceTest, AnotherUserOfTheSameFileHoldsAnotherName) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
-  const SingleInstance ours(Key());
+  const SingleInstance ours(Key(), Runtime());
   ASSERT_EQ(ours.state(), State::kFirst);
   const std::string key = Key();
-  const std::string theirs =
-      AsUser(kOtherUser, [&] { return BoundName(SingleInstance(key).listen_descriptor()); });
+  const std::string theirs = AsUser(
+      kOtherUser, [&] { return BoundName(SingleInstance(key, Runtime()).listen_descriptor()); });
   EXPECT_FALSE(theirs.empty());
   EXPECT_NE(theirs, BoundName(ours.listen_descriptor()));
 }
 
-class HeldNameTest : public SingleInstanceTest, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(RuntimeFolderOrNot, SingleInstanceTest, ::testing::Bool());
 
-// A socket of someone else on the panel's name, answering calls or not, must not stop it.
+// Without a runtime folder the name is abstract, where another user can bind it first. A
+// socket of theirs on it, answering calls (true) or not, must not stop the panel.
+class HeldNameTest : public ::testing::TestWithParam<bool> {
+ protected:
+  TempFolder folder_;
+};
+
 TEST_P(HeldNameTest, NameNoPanelOfOursHoldsRunsUnguarded) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
-  const std::string key = Key();
+  const std::string key = KeyOf(folder_.path());
   const std::string name =
-      AsUser(kOtherUser, [&] { return BoundName(SingleInstance(key).listen_descriptor()); });
-  ASSERT_FALSE(name.empty());
+      AsUser(kOtherUser, [&] { return BoundName(SingleInstance(key, "").listen_descriptor()); });
+  ASSERT_TRUE(Abstract(name));
   const int squatter = Squat(name, GetParam());
-  const auto state = [&] { return std::to_string(static_cast<int>(SingleInstance(key).state())); };
+  const auto state = [&] {
+    return std::to_string(static_cast<int>(SingleInstance(key, "").state()));
+  };
   EXPECT_EQ(AsUser(kOtherUser, state), std::to_string(static_cast<int>(State::kAlone)));
   ::close(squatter);
 }
 
 INSTANTIATE_TEST_SUITE_P(ListeningOrNot, HeldNameTest, ::testing::Bool());
+
+// With a runtime folder. The folder may already exist open to others (true): it is closed.
+class RuntimeFolderTest : public GuardTest {
+ protected:
+  std::string Sockets() const { return runtime_.File("lumetta"); }
+};
+
+TEST_P(RuntimeFolderTest, NameIsASocketFileInAFolderOnlyTheUserEnters) {
+  if (GetParam()) {
+    ASSERT_EQ(::mkdir(Sockets().c_str(), 0755), 0);
+  }
+  auto first = std::make_unique<SingleInstance>(Key(), runtime_.path());
+  ASSERT_EQ(first->state(), State::kFirst);
+  const std::string name = BoundName(first->listen_descriptor());
+  EXPECT_EQ(std::filesystem::path(name).parent_path(), Sockets());
+  struct stat folder {};
+  ASSERT_EQ(::lstat(Sockets().c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 07777, 0700u);
+  EXPECT_EQ(folder.st_uid, ::geteuid());
+  first.reset();
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+TEST_P(RuntimeFolderTest, SocketFileLeftByAKilledPanelDoesNotStopTheNext) {
+  const std::string name = BoundName(SingleInstance(Key(), runtime_.path()).listen_descriptor());
+  ::close(Squat(name, GetParam()));  // closed without removing its file, as a killed panel's
+  ASSERT_TRUE(std::filesystem::is_socket(name));
+  const SingleInstance next(Key(), runtime_.path());
+  EXPECT_EQ(next.state(), State::kFirst);
+  EXPECT_EQ(SingleInstance(Key(), runtime_.path()).state(), State::kRunning);
+  EXPECT_EQ(NextRequest(next), services::kShowRequest);
+}
+
+TEST_P(RuntimeFolderTest, AnotherUserCannotTakeTheNameFirst) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
+  if (GetParam()) {
+    ASSERT_EQ(::mkdir(Sockets().c_str(), 0755), 0);
+  }
+  const std::string name = BoundName(SingleInstance(Key(), runtime_.path()).listen_descriptor());
+  const std::string taken = AsUser(kOtherUser, [&] {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? "bound"
+                                                                                        : "refused";
+  });
+  EXPECT_EQ(taken, "refused");
+  EXPECT_EQ(SingleInstance(Key(), runtime_.path()).state(), State::kFirst);
+}
+
+INSTANTIATE_TEST_SUITE_P(FolderExistsOrNot, RuntimeFolderTest, ::testing::Bool());
+
+// Runtime folders another user could reach fall back to the abstract name; the panel is guarded.
+enum class Untrusted { kRelative, kOpenToOthers, kLink, kFile };
+
+class UntrustedFolderTest : public ::testing::TestWithParam<Untrusted> {
+ protected:
+  TempFolder folder_;
+  TempFolder runtime_;
+};
+
+TEST_P(UntrustedFolderTest, TakesTheAbstractName) {
+  std::string runtime = runtime_.path();
+  const TempFolder elsewhere;
+  switch (GetParam()) {
+    case Untrusted::kRelative:
+      runtime = std::filesystem::path(runtime).lexically_relative(std::filesystem::current_path());
+      break;
+    case Untrusted::kOpenToOthers:
+      ASSERT_EQ(::chmod(runtime.c_str(), 0777), 0);
+      break;
+    case Untrusted::kLink:
+      std::filesystem::create_directory_symlink(elsewhere.path(), runtime_.File("lumetta"));
+      break;
+    case Untrusted::kFile:
+      WriteBytes(runtime_.File("lumetta"), "");
+      break;
+  }
+  const std::string key = KeyOf(folder_.path());
+  const SingleInstance first(key, runtime);
+  ASSERT_EQ(first.state(), State::kFirst);
+  EXPECT_TRUE(Abstract(BoundName(first.listen_descriptor())));
+  EXPECT_EQ(SingleInstance(key, runtime).state(), State::kRunning);
+  EXPECT_EQ(NextRequest(first), services::kShowRequest);
+  EXPECT_TRUE(elsewhere.Entries().empty());
+}
+
+std::string KindName(const ::testing::TestParamInfo<Untrusted>& info) {
+  constexpr const char* kNames[] = {"Relative", "OpenToOthers", "Link", "File"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UntrustedFolderTest,
+                         ::testing::Values(Untrusted::kRelative, Untrusted::kOpenToOthers,
+                                           Untrusted::kLink, Untrusted::kFile),
+                         KindName);
 
 }  // namespace
