@@ -6,16 +6,31 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
+#include <string>
 
 #include "services/single_instance.h"
+
+class QSocketNotifier;
+class QTimer;
 
 namespace shell {
 
 class InstanceWatch : public QObject {
  public:
-  // For the panel that would write `settings_file`.
+  // What a crowd of callers may cost: a later start sends its one byte at once, so anything
+  // else on the socket is not one and must not hold descriptors or the panel's thread.
+  struct Limits {
+    int callers = 8;                               // connections held open at once
+    std::chrono::milliseconds request_wait{2000};  // a silent caller is closed after this
+    std::chrono::milliseconds rest{200};  // no accepting this long when descriptors run out
+  };
+
+  // For the panel that would write `settings_file`, in the user's $XDG_RUNTIME_DIR.
   explicit InstanceWatch(const std::string& settings_file, QObject* parent = nullptr);
+  InstanceWatch(const std::string& settings_file, const std::string& runtime_folder, Limits limits,
+                QObject* parent = nullptr);
 
   // True when a panel already runs from this folder; it has been asked to show itself.
   bool AnotherRuns() const;
@@ -24,12 +39,21 @@ class InstanceWatch : public QObject {
   // Calls made before are kept waiting by the system and heard then.
   void OnShowRequest(std::function<void()> show);
 
+  // Whether later starts are being accepted now: false before OnShowRequest and while
+  // resting after the system ran out of descriptors.
+  bool Listening() const;
+
  private:
   void AcceptCalls();
   void Hear(int connection);
+  void HearAtOnce(int connection);
+  void Drop(QSocketNotifier* notifier, QTimer* timer, int connection);
 
   services::SingleInstance instance_;
+  Limits limits_;
   std::function<void()> show_;
+  QSocketNotifier* listener_ = nullptr;
+  int callers_ = 0;
 };
 
 }  // namespace shell
