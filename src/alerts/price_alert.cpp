@@ -56,8 +56,7 @@ std::optional<Levels> ParseStored(std::string_view stored) {
 }
 
 std::string StoredText(const Levels& levels) {
-  return (levels.above ? levels.above->text : "") + "," +
-         (levels.below ? levels.below->text : "");
+  return (levels.above ? levels.above->text : "") + "," + (levels.below ? levels.below->text : "");
 }
 
 std::string CrossingText(std::string_view buy_text, const Crossing& crossing) {

@@ -47,3 +47,8 @@ void IniClass::WriteIniString(const std::string& section, const std::string& key
   }
   profile::WriteString(ini_file_name_, section, key, value);
 }
+
+void IniClass::DeleteIniString(const std::string& section, const std::string& key) const {
+  if (ini_file_name_.empty()) return;
+  profile::DeleteString(ini_file_name_, section, key);
+}

@@ -23,6 +23,9 @@ class IniClass {
   void WriteIniString(const std::string& section, const std::string& key,
                       const std::string& value) const;
 
+  // Removes `key` from `section`; the rest of the file stays as it was.
+  void DeleteIniString(const std::string& section, const std::string& key) const;
+
  private:
   std::string ini_file_name_;
 };

@@ -245,6 +245,17 @@ std::optional<std::string> SetValue(std::string_view content, std::string_view s
   return result;
 }
 
+std::optional<std::string> RemoveValue(std::string_view content, std::string_view section,
+                                       std::string_view key) {
+  const std::vector<Line> lines = SplitLines(content);
+  const Location found = Locate(content, lines, section, key);
+  if (found.key == Location::kNone) return std::nullopt;
+  const Line& line = lines[found.key];
+  std::string result(content.substr(0, line.begin));
+  result.append(content.substr(line.end));
+  return result;
+}
+
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size) {
   std::string content;
@@ -261,6 +272,16 @@ bool WriteString(const std::string& path, std::string_view section, std::string_
   // Only a missing file starts empty; one that exists but cannot be read must not be replaced.
   if (!ReadAll(path, &content, &error) && error != ENOENT) return false;
   const std::optional<std::string> updated = SetValue(content, section, key, value);
+  if (!updated) return true;
+  return durable::ReplaceFile(path, *updated);
+}
+
+bool DeleteString(const std::string& path, std::string_view section, std::string_view key) {
+  if (path.empty()) return false;
+  std::string content;
+  int error = 0;
+  if (!ReadAll(path, &content, &error)) return error == ENOENT;
+  const std::optional<std::string> updated = RemoveValue(content, section, key);
   if (!updated) return true;
   return durable::ReplaceFile(path, *updated);
 }

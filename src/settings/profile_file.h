@@ -38,6 +38,11 @@ bool CanStore(std::string_view section, std::string_view key, std::string_view v
 std::optional<std::string> SetValue(std::string_view content, std::string_view section,
                                     std::string_view key, std::string_view value);
 
+// The content without `key`'s line in `section`, every other line kept byte for byte; nullopt
+// when the key is not there and nothing has to change.
+std::optional<std::string> RemoveValue(std::string_view content, std::string_view section,
+                                       std::string_view key);
+
 // GetString over the file at `path`; a file that cannot be read reads as empty.
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size = kDefaultBufferSize);
@@ -47,5 +52,9 @@ std::string ReadString(const std::string& path, std::string_view section, std::s
 // is then left as it was. An unchanged value leaves the file untouched and counts as success.
 bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value);
+
+// RemoveValue over the file at `path`, written whole like WriteString. A missing file or key
+// counts as success and leaves the disk untouched.
+bool DeleteString(const std::string& path, std::string_view section, std::string_view key);
 
 }  // namespace profile

@@ -60,4 +60,18 @@ void Write(const IniClass& ini, Key key, const std::string& value) {
   ini.WriteIniString(std::string(kSection), std::string(Spec(key).name), value);
 }
 
+std::string AlertKey(std::string_view code) { return "Alert_" + std::string(code); }
+
+std::string ReadAlert(const IniClass& ini, std::string_view code) {
+  return ini.GetIniString(std::string(kSection), AlertKey(code));
+}
+
+void WriteAlert(const IniClass& ini, std::string_view code, const std::string& value) {
+  ini.WriteIniString(std::string(kSection), AlertKey(code), value);
+}
+
+void DeleteAlert(const IniClass& ini, std::string_view code) {
+  ini.DeleteIniString(std::string(kSection), AlertKey(code));
+}
+
 }  // namespace settings

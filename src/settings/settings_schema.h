@@ -44,4 +44,11 @@ std::string CanonicalOrFallback(Key key, std::string_view stored);
 std::string Read(const IniClass& ini, Key key);
 void Write(const IniClass& ini, Key key, const std::string& value);
 
+// The family of alert keys, one per product that has an alert: `Alert_<code>`. Written only
+// when the person sets or clears an alert, so a file without alerts never holds one.
+std::string AlertKey(std::string_view code);
+std::string ReadAlert(const IniClass& ini, std::string_view code);
+void WriteAlert(const IniClass& ini, std::string_view code, const std::string& value);
+void DeleteAlert(const IniClass& ini, std::string_view code);
+
 }  // namespace settings

@@ -30,9 +30,7 @@ TEST_P(CrossingTest, FiresOnceAndRearmsPastTheMargin) {
   for (const double price : run.prices) {
     const std::vector<Crossing> crossings = book.OnQuote("au", price);
     ASSERT_LE(crossings.size(), 1U);
-    fired += crossings.empty()                                     ? '-'
-             : crossings[0].direction == Direction::kAbove ? 'a'
-                                                           : 'b';
+    fired += crossings.empty() ? '-' : crossings[0].direction == Direction::kAbove ? 'a' : 'b';
   }
   EXPECT_EQ(fired, run.fired);
 }

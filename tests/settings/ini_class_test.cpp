@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "settings/settings_schema.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -139,6 +141,23 @@ TEST_F(IniClassTest, SettingTheFileClearsWhatKilledWritesLeftBehind) {
   EXPECT_TRUE(fs::exists(fresh));
   EXPECT_TRUE(fs::exists(other));
   EXPECT_EQ(ini_.GetIniString("System", "PriceType"), "rmb");
+}
+
+// An alert key comes and goes with the person's choice; no other line moves, and removing
+// one that is not there leaves the file untouched.
+TEST_F(IniClassTest, AnAlertKeyIsWrittenAndRemovedAloneOnTheDisk) {
+  const std::string before = "[System]\r\nPriceType=au\r\nLeft=1\r\n";
+  WriteBytes(path_, before);
+  ini_.SetIniFile(path_);
+  settings::WriteAlert(ini_, "au", "542.30,");
+  EXPECT_EQ(ReadBytes(path_), "[System]\r\nPriceType=au\r\nLeft=1\r\nAlert_au=542.30,\r\n");
+  EXPECT_EQ(settings::ReadAlert(ini_, "au"), "542.30,");
+  settings::DeleteAlert(ini_, "au");
+  EXPECT_EQ(ReadBytes(path_), before);
+  const auto written = std::filesystem::last_write_time(path_);
+  std::filesystem::last_write_time(path_, written - std::chrono::hours(1));
+  settings::DeleteAlert(ini_, "ag");
+  EXPECT_EQ(std::filesystem::last_write_time(path_), written - std::chrono::hours(1));
 }
 
 }  // namespace

@@ -119,4 +119,16 @@ TEST(ProfileWriteTest, OnlyTextThatReadsBackAsWrittenIsStored) {
   EXPECT_THROW(SetValue("", "System", "K", "a\r\nInjected=1"), std::invalid_argument);
 }
 
+TEST(ProfileWriteTest, RemovingAKeyTakesOnlyItsLineFromItsSection) {
+  const std::string before = "[other]\r\nAlert_au=1,\r\n[system]\nLeft=1\r\n alert_AU = 2, \rTop=5";
+  EXPECT_EQ(profile::RemoveValue(before, "System", "Alert_au"),
+            "[other]\r\nAlert_au=1,\r\n[system]\nLeft=1\r\nTop=5");
+  // The last line, without a line end of its own.
+  EXPECT_EQ(profile::RemoveValue("[System]\r\nA=1\r\nB=2", "System", "b"), "[System]\r\nA=1\r\n");
+  for (const char* missing : {"Alert_ag", "Alert"}) {
+    EXPECT_EQ(profile::RemoveValue(before, "System", missing), std::nullopt) << missing;
+  }
+  EXPECT_EQ(profile::RemoveValue(before, "Absent", "Left"), std::nullopt);
+}
+
 }  // namespace
