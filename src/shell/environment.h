@@ -18,6 +18,9 @@ struct Environment {
   // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.
   // True when the user chose OK; closing a box that offers only OK counts as OK.
   std::function<bool(const QString& text, const QString& title, bool with_cancel)> ask;
+  // Tells the person something on the desktop (a price alert): a notification, or the tray
+  // icon's message where the desktop has no notification service. Never takes the focus.
+  std::function<void(const QString& summary, const QString& body)> notify;
   // Ends the process at once, without further events.
   std::function<void()> end_program;
   // The monotonic clock that start-up's time budget and the age of a quote are measured on.

@@ -17,7 +17,7 @@ struct MenuRow {
   bool checked;
 };
 
-inline constexpr std::array<MenuRow, 43> kMenuTree = {{
+inline constexpr std::array<MenuRow, 44> kMenuTree = {{
     {0, "Menu_Menu", "系统菜单", MenuKind::kRoot, false},
     {1, "Menu_Show", "显示界面", MenuKind::kCommand, false},
     {1, "Menu_LockForm", "窗口锁定", MenuKind::kToggle, true},
@@ -57,6 +57,8 @@ inline constexpr std::array<MenuRow, 43> kMenuTree = {{
     {2, "Menu_Speed_Quick", "快速", MenuKind::kChoice, true},
     {2, "Menu_Speed_Normal", "正常", MenuKind::kChoice, true},
     {2, "Menu_Speed_Slow", "慢速", MenuKind::kChoice, true},
+    // Marked while the selected product has a price alert.
+    {1, "Menu_Alert", "价格提醒...", MenuKind::kToggle, true},
     {1, "Menu_Line_Two", "-", MenuKind::kSeparator, false},
     {1, "Menu_About", "Zentrova资讯网", MenuKind::kCommand, false},
     {1, "Menu_CheckUpDate", "检测升级", MenuKind::kCommand, false},

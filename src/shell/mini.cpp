@@ -45,7 +45,11 @@ Mini::Mini(Environment environment, QWidget* parent)
                FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
-              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now),
+              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now,
+              {[this] { alerts_.ShowMark(); },
+               [this](const std::string& code, const std::string& buy) {
+                 alerts_.OnQuote(code, buy);
+               }}),
       news_(this, FindControl(controls_, "News"), startup_budget_, environment_.server_host,
             [this](const std::string& address) { OpenPage(address); }),
       window_(
@@ -63,7 +67,10 @@ Mini::Mini(Environment environment, QWidget* parent)
            [this] {
              if (!startup_budget_.Running()) startup_budget_.Begin(kStartupBudget);
            }},
-          environment_, MenuLookup(), ini_, startup_budget_) {
+          environment_, MenuLookup(), ini_, startup_budget_),
+      alerts_(
+          this, MenuLookup(), ini_, [this] { return PriceTypeValue(); },
+          [this](const QString& code) { return GetPriceType(code); }, environment_.notify) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -90,6 +97,7 @@ Main* Mini::Menu() {
     quotes_.ConnectMenu(*main_);
     window_.ConnectMenu(*main_);
     services_.ConnectMenu(*main_);
+    alerts_.ConnectMenu(*main_);
   }
   return main_.get();
 }
@@ -108,6 +116,7 @@ void Mini::Load() {
 
   ini_.SetIniFile(environment_.settings_file);
   quotes_.ReadStored();
+  alerts_.ReadStored();
   window_.PlaceFromSettings();
 
   Install();

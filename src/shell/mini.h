@@ -18,6 +18,7 @@
 #include "shell/news_feed.h"
 #include "shell/panel_controls.h"
 #include "shell/panel_services.h"
+#include "shell/price_alerts.h"
 #include "shell/quote_feed.h"
 #include "shell/server_text.h"
 #include "shell/window_behaviour.h"
@@ -85,6 +86,10 @@ class Mini : public QWidget {
   // One background load of the usage counter; nothing waits for it.
   void CountVisit() { services_.CountVisit(); }
 
+  // Price alerts of every product; the menu item opens the selected product's dialog.
+  const shell::PriceAlerts& Alerts() const { return alerts_; }
+  shell::PriceAlerts& Alerts() { return alerts_; }
+
   // True when no fetch runs or waits to be applied.
   bool FetchesIdle() const { return !quotes_.Busy() && !news_.Busy() && !services_.Busy(); }
 
@@ -144,6 +149,7 @@ class Mini : public QWidget {
   shell::NewsFeed news_;
   shell::WindowBehaviour window_;
   shell::PanelServices services_;
+  shell::PriceAlerts alerts_;
   // Whether the tray icon has been put into the notification area (after the first paint).
   bool tray_shown_ = false;
   QPixmap background_;

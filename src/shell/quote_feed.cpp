@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #include "net/endpoints.h"
@@ -23,7 +24,7 @@ using settings::Key;
 
 QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item,
                      const IniClass& ini, const StartupBudget& budget, std::string server_host,
-                     StartupBudget::Clock now)
+                     StartupBudget::Clock now, Listener listener)
     : panel_(panel),
       controls_(controls),
       menu_item_(std::move(menu_item)),
@@ -32,6 +33,7 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       timer_(MakeTimer(panel, "PriceTimer", 3000)),
       fetch_(panel, budget),
       now_(std::move(now)),
+      listener_(std::move(listener)),
       chosen_at_(now_()),
       trend_color_(ButtonTextColor(*panel)) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { GetPrice(); });
@@ -85,6 +87,7 @@ void QuoteFeed::PriceChange(const QString& price_type_string) {
 
   ShowTrend(static_cast<int>(quotes::Trend::kFlat));
   controls_.price->setText(Text(kPriceLoadingText));
+  if (listener_.selected) listener_.selected();
   GetPrice();
 }
 
@@ -111,6 +114,12 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
   if (update->trend) ShowTrend(static_cast<int>(*update->trend));
   if (update->tooltip) Tray::SetTrayTip(QString::fromStdString(*update->tooltip));
   record_ = update->record;
+  if (listener_.quoted) {
+    // The record is code|buy|sell as received; the code is the selected one in its own case.
+    const std::string code = record_.substr(0, price_type_value_.size());
+    const std::string rest = record_.substr(std::min(record_.size(), code.size() + 1));
+    listener_.quoted(code, rest.substr(0, rest.find('|')));
+  }
 }
 
 void QuoteFeed::ShowTrend(int trend) {

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QString>
 #include <QTime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,8 +38,16 @@ class QuoteFeed {
     Control* other;
   };
 
+  // Who hears of a product being selected and of each applied quote of the selected product
+  // (its code and buy price as received).
+  struct Listener {
+    std::function<void()> selected;
+    std::function<void(const std::string& code, const std::string& buy)> quoted;
+  };
+
   QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item, const IniClass& ini,
-            const StartupBudget& budget, std::string server_host, StartupBudget::Clock now);
+            const StartupBudget& budget, std::string server_host, StartupBudget::Clock now,
+            Listener listener = {});
 
   // Connects the product and speed items of a newly made menu.
   void ConnectMenu(const Main& menu);
@@ -80,6 +89,7 @@ class QuoteFeed {
   QString refresh_time_value_;
   std::string record_;
   StartupBudget::Clock now_;
+  Listener listener_;
   // When the selected product was chosen and when its last quote was applied (monotonic),
   // and that moment's local time, for the tip.
   quotes::MonotonicTime chosen_at_{};

@@ -4,6 +4,7 @@
 
 #include "settings/program_folder.h"
 #include "settings/settings_location.h"
+#include "shell/desktop_notifier.h"
 #include "shell/environment.h"
 #include "shell/open_url.h"
 
@@ -25,6 +26,9 @@ Environment RealEnvironment(const std::string& server_host, const std::string& s
     const int answer = box.exec();
     // Closing a box that only offers OK counts as OK.
     return !with_cancel || answer == QMessageBox::Ok;
+  };
+  environment.notify = [](const QString& summary, const QString& body) {
+    shell::NotifyDesktop(summary, body);
   };
   environment.end_program = [] {
     // At once: no further events, no destructors racing the window system.

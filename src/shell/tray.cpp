@@ -95,6 +95,12 @@ void DeleteTrayIcon() {
   record.tip.clear();
 }
 
+void ShowMessage(const QString& title, const QString& text) {
+  Record& record = TheRecord();
+  if (record.icon == nullptr) return;
+  record.icon->showMessage(title, text, record.icon->icon());
+}
+
 QString CurrentTip() { return TheRecord().icon == nullptr ? QString() : TheRecord().tip; }
 
 bool HasIcon() { return TheRecord().icon != nullptr; }

@@ -27,6 +27,8 @@ void ShowTrayIcon();
 // Replaces the tip; only what fits the 127-byte tip field shows.
 void SetTrayTip(const QString& tip);
 void DeleteTrayIcon();
+// The icon's own message balloon, for when the desktop has no notification service.
+void ShowMessage(const QString& title, const QString& text);
 
 // The tip field's text as it stands now (empty when no icon was added).
 QString CurrentTip();

@@ -133,9 +133,9 @@ TEST_F(ShellTest, AClickNeverChangesAMarkByItself) {
   for (QAction* action : mini.Menu()->MenuRoot()->findChildren<QAction*>()) {
     if (action->isCheckable()) checkable.push_back(action);
   }
-  // One item per product, speed and opacity, and the lock and start-at-login toggles.
+  // One item per product, speed and opacity, and the lock, start-at-login and alert toggles.
   ASSERT_EQ(checkable.size(), quotes::kCatalogue.size() + quotes::kRefreshChoices.size() +
-                                  window::kOpacityChoices.size() + 2);
+                                  window::kOpacityChoices.size() + 3);
 
   const auto marks_from_state = [&mini](const QAction* action) -> std::optional<bool> {
     const std::string name = action->objectName().toStdString();
@@ -150,6 +150,9 @@ TEST_F(ShellTest, AClickNeverChangesAMarkByItself) {
     }
     if (name == "Menu_LockForm") return mini.IsLocked() == -1;
     if (name == "Menu_AutoRun") return mini.Ini().GetIniString("System", "AutoRun") == "True";
+    if (name == "Menu_Alert") {
+      return mini.Alerts().Book().Find(mini.PriceTypeValue().toStdString()) != nullptr;
+    }
     return std::nullopt;
   };
 

@@ -30,6 +30,9 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
     if (while_asking_) while_asking_();
     return answer_;
   };
+  environment.notify = [this](const QString& summary, const QString& body) {
+    notifications_.push_back({summary, body});
+  };
   environment.end_program = [this] { ++program_ends_; };
   environment.now = [this] { return std::chrono::steady_clock::now() + clock_ahead_; };
   mini_ = std::make_unique<Mini>(std::move(environment));

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "server/quote_server.h"
@@ -68,4 +69,6 @@ class WidgetTest : public ::testing::Test {
   // How far the panel's monotonic clock runs ahead of the real one.
   std::chrono::milliseconds clock_ahead_{0};
   int program_ends_ = 0;
+  // Desktop notifications the panel gave: summary, body.
+  std::vector<std::pair<QString, QString>> notifications_;
 };

@@ -1,0 +1,102 @@
+#include "shell/price_alerts.h"
+
+#include <QAction>
+#include <QWidget>
+#include <utility>
+
+#include "quotes/catalogue.h"
+#include "settings/settings_schema.h"
+#include "shell/alert_dialog.h"
+#include "shell/qt_text.h"
+#include "shell/tray.h"
+#include "text/ascii_case.h"
+
+namespace shell {
+
+PriceAlerts::PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
+                         std::function<QString()> selected,
+                         std::function<QString(const QString& code)> display_name, Notify notify)
+    : panel_(panel),
+      menu_item_(std::move(menu_item)),
+      ini_(ini),
+      selected_(std::move(selected)),
+      display_name_(std::move(display_name)),
+      notify_(std::move(notify)) {}
+
+void PriceAlerts::ConnectMenu(const Main& menu) {
+  QObject::connect(menu.Item("Menu_Alert"), &QAction::triggered, panel_, [this] { OpenDialog(); });
+}
+
+void PriceAlerts::ReadStored() {
+  for (const quotes::Product& product : quotes::kCatalogue) {
+    const std::string code(product.code);
+    const std::string stored = settings::ReadAlert(ini_, code);
+    if (stored.empty()) continue;
+    if (const std::optional<alerts::Levels> levels = alerts::ParseStored(stored)) {
+      book_.Set(code, *levels);
+    } else {
+      refused_.insert(code);
+    }
+  }
+}
+
+std::string PriceAlerts::SelectedCode() const { return text::AsciiLower(Utf8(selected_())); }
+
+void PriceAlerts::ShowMark() {
+  menu_item_("Menu_Alert")->setChecked(book_.Find(SelectedCode()) != nullptr);
+}
+
+void PriceAlerts::SetLevels(const std::string& code, const alerts::Levels& levels) {
+  book_.Set(code, levels);
+  for (const std::string& refused : refused_) {
+    if (refused != code) settings::DeleteAlert(ini_, refused);
+  }
+  refused_.clear();
+  if (levels.Empty()) {
+    settings::DeleteAlert(ini_, code);
+  } else {
+    settings::WriteAlert(ini_, code, alerts::StoredText(levels));
+  }
+  ShowMark();
+}
+
+void PriceAlerts::OpenDialog() {
+  if (dialog_ == nullptr) {
+    const std::string code = SelectedCode();
+    const alerts::Levels* current = book_.Find(code);
+    dialog_ =
+        new AlertDialog(panel_, display_name_(Text(code)), current ? *current : alerts::Levels{},
+                        [this, code](const alerts::Levels& levels) { SetLevels(code, levels); });
+    // A separate window above the panel, not a part of it.
+    dialog_->setWindowFlag(Qt::Window, true);
+  }
+  dialog_->show();
+  dialog_->raise();
+  dialog_->activateWindow();
+}
+
+AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }
+
+void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) {
+  // The crossing's tip lasts until the next quote, unless something else replaced it already.
+  if (!alert_tip_.isEmpty() && Tray::CurrentTip() == alert_tip_) Tray::SetTrayTip(covered_tip_);
+  alert_tip_.clear();
+  const std::optional<alerts::Level> buy = alerts::ParseLevel(buy_text);
+  if (!buy) return;
+  const std::string lower = text::AsciiLower(code);
+  const std::vector<alerts::Crossing> crossings = book_.OnQuote(lower, buy->value);
+  if (crossings.empty()) return;
+  const QString summary = display_name_(Text(lower));
+  QString lines;
+  for (const alerts::Crossing& crossing : crossings) {
+    const QString body = Text(alerts::CrossingText(buy_text, crossing));
+    if (notify_) notify_(summary, body);
+    lines += QStringLiteral("\r\n   ") + body;
+  }
+  covered_tip_ = Tray::CurrentTip();
+  // The crossing first: the tip shows only what fits its field.
+  Tray::SetTrayTip(lines + covered_tip_);
+  alert_tip_ = Tray::CurrentTip();
+}
+
+}  // namespace shell

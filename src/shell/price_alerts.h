@@ -1,0 +1,67 @@
+#pragma once
+
+// Price alerts on the panel: each product's levels, kept in the settings file, the menu item
+// that opens the dialog and carries a mark while the selected product has an alert, and the
+// notification when a quote of the selected product crosses a level. The rule is in alerts/.
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "alerts/price_alert.h"
+#include "shell/main_menu.h"
+
+class IniClass;
+
+namespace shell {
+
+class AlertDialog;
+
+class PriceAlerts {
+ public:
+  using Notify = std::function<void(const QString& summary, const QString& body)>;
+
+  // `selected` gives the selected product's code, `display_name` a code's display name.
+  PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
+              std::function<QString()> selected,
+              std::function<QString(const QString& code)> display_name, Notify notify);
+
+  void ConnectMenu(const Main& menu);
+  // Start-up's reading of every product's stored alert; a stored value that does not read
+  // back is ignored here and removed by the next change of an alert.
+  void ReadStored();
+  // Puts the menu's mark on when the selected product has an alert.
+  void ShowMark();
+  // An applied quote of the selected product, its buy price as received.
+  void OnQuote(const std::string& code, const std::string& buy_text);
+
+  // The person's choice for a product: empty levels clear its alert.
+  void SetLevels(const std::string& code, const alerts::Levels& levels);
+  // Opens the dialog for the selected product (or brings the open one forward).
+  void OpenDialog();
+
+  // The open dialog, nullptr while none is open.
+  AlertDialog* Dialog() const;
+  const alerts::AlertBook& Book() const { return book_; }
+
+ private:
+  std::string SelectedCode() const;
+
+  QWidget* panel_;
+  MenuItemLookup menu_item_;
+  const IniClass& ini_;
+  std::function<QString()> selected_;
+  std::function<QString(const QString& code)> display_name_;
+  Notify notify_;
+  alerts::AlertBook book_;
+  // Products whose stored value was refused, removed at the next change.
+  std::set<std::string> refused_;
+  QPointer<AlertDialog> dialog_;
+  // The tip that says which level was crossed, and the one it covers until the next quote.
+  QString alert_tip_;
+  QString covered_tip_;
+};
+
+}  // namespace shell

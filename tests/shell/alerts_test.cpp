@@ -1,0 +1,138 @@
+// Price alerts through the panel: the dialog's checks and what it stores, the menu's mark, and
+// the notification when a quote crosses a level.
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "shell/alert_dialog.h"
+#include "shell/tray.h"
+#include "tests/shell/widget_fixture.h"
+
+namespace {
+
+constexpr const char* kPrice = "/Soft/Price.asp";
+// A file that start-up leaves as it is.
+constexpr const char* kSettled =
+    "[System]\r\nPriceType=au\r\nRefreshTime=5\r\nTransparent=50\r\nLockState=UnLock\r\n"
+    "AutoRun=False\r\n";
+
+class AlertsTest : public WidgetTest {
+ protected:
+  Mini& StartWith(const std::string& ini, const std::string& first_reply) {
+    WriteIni(ini);
+    Reply(kPrice, first_reply);
+    return StartMini(Server().host());
+  }
+
+  void Quote(const std::string& reply) {
+    Reply(kPrice, reply);
+    mini_->GetPrice();
+    Settle();
+  }
+
+  shell::AlertDialog* OpenDialog() {
+    mini_->MenuItem("Menu_Alert")->trigger();
+    shell::AlertDialog* dialog = mini_->Alerts().Dialog();
+    EXPECT_NE(dialog, nullptr);
+    return dialog;
+  }
+
+  static void Type(QLineEdit* field, const QString& text) {
+    field->clear();
+    QTest::keyClicks(field, text);
+  }
+
+  bool AlertMarked() { return mini_->MenuItem("Menu_Alert")->isChecked(); }
+};
+
+TEST_F(AlertsTest, TheDialogRefusesAnythingButPositiveDecimalsAndStoresTheLevels) {
+  const std::string before = kSettled;
+  StartWith(before, "au,541.00,541.50\r\n");
+  EXPECT_FALSE(AlertMarked());
+  shell::AlertDialog* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("现货黄金"));
+
+  for (const char* refused : {"abc", "-5", "0", "1,5", "1e3"}) {
+    SCOPED_TRACE(refused);
+    Type(dialog->Above(), QString::fromUtf8(refused));
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+    EXPECT_FALSE(dialog->Message()->isHidden());
+    EXPECT_EQ(dialog->Above()->text(), QString::fromUtf8(refused));
+    EXPECT_EQ(mini_->Alerts().Dialog(), dialog);
+    EXPECT_EQ(IniText(), before);
+  }
+  Type(dialog->Above(), QStringLiteral("542.00"));
+  Type(dialog->Below(), QStringLiteral(" 530 "));
+  QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(IniText(), before + "Alert_au=542.00,530\r\n");
+  EXPECT_TRUE(AlertMarked());
+
+  // Another product has no alert of its own; coming back shows the mark again.
+  mini_->PriceChange(QStringLiteral("ag"));
+  EXPECT_FALSE(AlertMarked());
+  mini_->PriceChange(QStringLiteral("au"));
+  EXPECT_TRUE(AlertMarked());
+
+  ASSERT_TRUE(QTest::qWaitFor([this] { return mini_->Alerts().Dialog() == nullptr; }));
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Above()->text(), QStringLiteral("542.00"));
+  QTest::mouseClick(dialog->ClearButton(), Qt::LeftButton);
+  EXPECT_FALSE(AlertMarked());
+  EXPECT_EQ(IniText(), before);
+}
+
+TEST_F(AlertsTest, AStoredValueThatDoesNotReadBackIsIgnoredAndGoesWithTheNextChange) {
+  StartWith(std::string(kSettled) + "Alert_ag=abc\r\nAlert_au=1,2,3\r\n", "au,541,541.5\r\n");
+  EXPECT_FALSE(AlertMarked());
+  EXPECT_EQ(mini_->Alerts().Book().Find("ag"), nullptr);
+  mini_->Alerts().SetLevels("pt", {alerts::Level{"9", 9}, std::nullopt});
+  EXPECT_EQ(IniText(), std::string(kSettled) + "Alert_pt=9,\r\n");
+}
+
+// A stored alert fires once on the quote that reaches it, says so in the tray tip until the
+// next quote, and fires again only after the price went back past the margin.
+TEST_F(AlertsTest, ACrossingNotifiesOnceWithTheNameAndTheLevel) {
+  StartWith("[System]\r\nPriceType=au\r\nAlert_au=542.00,\r\n", "au,541.00,541.50\r\n");
+  EXPECT_TRUE(AlertMarked());
+  EXPECT_TRUE(notifications_.empty());
+  Quote("au,542.30,542.80\r\n");
+  using Note = std::pair<QString, QString>;
+  const Note crossed{QStringLiteral("现货黄金"), QStringLiteral("买入价 542.30 已高于 542.00")};
+  EXPECT_EQ(notifications_, std::vector<Note>{crossed});
+  EXPECT_TRUE(
+      Tray::CurrentTip().startsWith(QStringLiteral("\r\n   买入价 542.30 已高于 542.00\r\n")))
+      << Tray::CurrentTip().toStdString();
+
+  Quote("au,541.80,542.30\r\n");  // back, but within 0.1 % of the level
+  EXPECT_FALSE(Tray::CurrentTip().contains(QStringLiteral("已高于")));
+  Quote("au,542.00,542.50\r\n");
+  EXPECT_EQ(notifications_.size(), 1U);
+  Quote("au,541.40,541.90\r\n");  // past the margin: armed again
+  Quote("au,542,542.50\r\n");
+  EXPECT_EQ(
+      notifications_,
+      (std::vector<Note>{
+          crossed, {QStringLiteral("现货黄金"), QStringLiteral("买入价 542 已高于 542.00")}}));
+}
+
+// The first quote after a switch leaves the tip to the quote feed; the crossing's line goes
+// with the next quote all the same.
+TEST_F(AlertsTest, TheCrossedLevelLeavesTheTipWithTheNextQuote) {
+  StartWith(std::string(kSettled) + "Alert_au=,542\r\n", "au,542.50,543\r\n");
+  Quote("au,541.90,542.40\r\n");
+  ASSERT_EQ(notifications_.size(), 1U);
+  EXPECT_EQ(notifications_[0].second, QStringLiteral("买入价 541.90 已低于 542"));
+  const QString crossed_tip = Tray::CurrentTip();
+  Reply(kPrice, "ag,5.1,5.2\r\n");
+  mini_->PriceChange(QStringLiteral("ag"));
+  Settle();
+  EXPECT_TRUE(notifications_.size() == 1U && !Tray::CurrentTip().contains(QStringLiteral("已低于")))
+      << crossed_tip.toStdString() << " / " << Tray::CurrentTip().toStdString();
+}
+
+}  // namespace
