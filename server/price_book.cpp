@@ -92,13 +92,44 @@ void PriceBook::Advance(std::uint64_t steps) {
   steps_ += steps;
 }
 
+bool PriceBook::Drive(std::string_view code, std::int64_t buy_cents) {
+  const auto product = std::find_if(kProducts.begin(), kProducts.end(),
+                                    [code](const Product& each) { return each.code == code; });
+  if (product == kProducts.end()) return false;
+  driven_.insert_or_assign(std::string(code), buy_cents);
+  return true;
+}
+
+std::optional<std::int64_t> ParseCents(std::string_view text) {
+  const std::size_t stop = text.find('.');
+  const std::string_view whole = text.substr(0, stop);
+  const std::string_view fraction = stop == std::string_view::npos ? "" : text.substr(stop + 1);
+  const auto digits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (whole.empty() || whole.size() > 12 || fraction.size() > 2 || !digits(whole) ||
+      !digits(fraction) || (stop != std::string_view::npos && fraction.empty())) {
+    return std::nullopt;
+  }
+  std::int64_t cents = 0;
+  std::from_chars(whole.data(), whole.data() + whole.size(), cents);
+  cents *= 100;
+  if (!fraction.empty()) cents += (fraction[0] - '0') * 10;
+  if (fraction.size() == 2) cents += fraction[1] - '0';
+  if (cents == 0) return std::nullopt;
+  return cents;
+}
+
 std::vector<Quote> PriceBook::Quotes() const {
   std::vector<Quote> quotes;
   quotes.reserve(kProducts.size());
   for (const Product& product : kProducts) {
     const double middle = InUnit(metals_[product.metal], product.unit) + product.premium;
     const auto spread_cents = std::max<std::int64_t>(1, std::llround(product.spread * 100));
-    const std::int64_t buy = std::llround(middle * 100) - spread_cents / 2;
+    std::int64_t buy = std::llround(middle * 100) - spread_cents / 2;
+    if (const auto driven = driven_.find(product.code); driven != driven_.end()) {
+      buy = driven->second;
+    }
     quotes.push_back({std::string(product.code), buy, buy + spread_cents});
   }
   return quotes;

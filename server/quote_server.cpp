@@ -340,7 +340,26 @@ class QuoteServer::Impl {
       }
       if (options_.on_fault) options_.on_fault(logged, "none");
     }
+    if (text::EqualsIgnoreAsciiCase(path, "/Demo/Drive.asp")) {
+      ReplyDrive(request, response);
+      return;
+    }
     ReplyDefault(path, logged, response);
+  }
+
+  // Holds a product's price where a person or a test wants it, to try alerts against:
+  // /Demo/Drive.asp?code=au&buy=542.30. The server listens on loopback only.
+  void ReplyDrive(const httplib::Request& request, httplib::Response& response) {
+    const std::string code = text::AsciiLower(request.get_param_value("code"));
+    const std::optional<std::int64_t> cents = ParseCents(request.get_param_value("buy"));
+    bool driven = false;
+    if (cents) {
+      std::lock_guard lock(mutex_);
+      driven = book_.Drive(code, *cents);
+    }
+    response.status = driven ? 200 : 400;
+    response.set_content(driven ? "driven\r\n" : "usage: /Demo/Drive.asp?code=au&buy=542.30\r\n",
+                         "text/plain");
   }
 
   void ReplyFault(std::string_view path, const LoggedRequest& request,

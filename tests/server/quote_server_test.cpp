@@ -264,5 +264,36 @@ TEST(GbkTest, EncodesChineseAndMarksWhatItCannotHold) {
   EXPECT_EQ(text::Utf8ToGbk("a😀b"), "a?b");
 }
 
+// A driven product holds its buy price, sell at its spread above, while the others walk on;
+// a request the book cannot follow changes nothing.
+TEST_F(QuoteServerTest, ADrivenPriceHoldsUntilDrivenAgain) {
+  const auto line_of = [this](const std::string& code) {
+    for (const std::string& line : SplitLines(WidgetGet(endpoints::QuoteListUrl(server_.host())))) {
+      if (line.starts_with(code + ",")) return line;
+    }
+    return std::string();
+  };
+  const std::string before = line_of("au");
+  const long spread =
+      Cents(before.substr(before.rfind(',') + 1)) - Cents(before.substr(3, before.rfind(',') - 3));
+  RawClient client;
+  const std::string drive = "http://" + server_.host() + "/Demo/Drive.asp?code=AU&buy=";
+  EXPECT_EQ(client.Get(drive + "542.3").status, 200);
+  const std::string gold_before = line_of("gold");
+  server_.AdvanceQuotes(50);
+  const std::string driven = line_of("au");
+  EXPECT_EQ(driven.substr(0, 10), "au,542.30,");
+  EXPECT_EQ(Cents(driven.substr(10)), 54230 + spread);
+  EXPECT_NE(line_of("gold"), gold_before);
+  for (const char* refused : {"abc", "-1", "0", "1.234", "1e3", ""}) {
+    SCOPED_TRACE(refused);
+    EXPECT_EQ(client.Get(drive + refused).status, 400);
+  }
+  EXPECT_EQ(client.Get("http://" + server_.host() + "/Demo/Drive.asp?code=zz&buy=1").status, 400);
+  EXPECT_EQ(line_of("au").substr(0, 10), "au,542.30,");
+  EXPECT_EQ(client.Get(drive + "541").status, 200);
+  EXPECT_EQ(line_of("au").substr(0, 10), "au,541.00,");
+}
+
 }  // namespace
 }  // namespace lumetta_test
