@@ -1,7 +1,9 @@
 #include "shell/price_alerts.h"
 
 #include <QAction>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #include "quotes/catalogue.h"
@@ -69,6 +71,16 @@ void PriceAlerts::OpenDialog() {
                         [this, code](const alerts::Levels& levels) { SetLevels(code, levels); });
     // A separate window above the panel, not a part of it.
     dialog_->setWindowFlag(Qt::Window, true);
+    dialog_->adjustSize();
+    // Beside the panel rather than under it: the panel stays above other windows. Below it
+    // where the screen has room, else above it.
+    const QRect panel = panel_->frameGeometry();
+    const QRect screen = panel_->screen()->availableGeometry();
+    const int height = dialog_->frameGeometry().height();
+    const int top = panel.bottom() + 8 + height <= screen.bottom() ? panel.bottom() + 8
+                                                                   : panel.top() - 8 - height;
+    dialog_->move(std::clamp(panel.left(), screen.left(), screen.right() - dialog_->width()),
+                  std::max(screen.top(), top));
   }
   dialog_->show();
   dialog_->raise();
