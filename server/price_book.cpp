@@ -114,7 +114,7 @@ std::optional<std::int64_t> ParseCents(std::string_view text) {
   std::int64_t cents = 0;
   std::from_chars(whole.data(), whole.data() + whole.size(), cents);
   cents *= 100;
-  if (!fraction.empty()) cents += (fraction[0] - '0') * 10;
+  if (!fraction.empty()) cents += std::int64_t{10} * (fraction[0] - '0');
   if (fraction.size() == 2) cents += fraction[1] - '0';
   if (cents == 0) return std::nullopt;
   return cents;
