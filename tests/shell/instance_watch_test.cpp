@@ -112,6 +112,11 @@ TEST_F(InstanceWatchTest, SilentCallerIsClosed) {
 }
 
 TEST_F(InstanceWatchTest, OutOfDescriptorsRestsThenHearsTheCall) {
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizers' runtime checks memory through a pipe of its own; with every descriptor
+  // taken it reports a valid object as invalid.
+  GTEST_SKIP() << "needs descriptors the sanitizer runtime would lack";
+#endif
   Watch({.rest = std::chrono::milliseconds(20)});
   callers_.push_back(Call(path_, true));
   rlimit saved{};
