@@ -46,7 +46,7 @@ bool IsKnownProductCode(std::string_view text) {
 
 StoredProduct ReadStoredProduct(std::string_view stored) {
   if (stored.empty() || !IsKnownProductCode(stored)) {
-    return {std::string(settings::Spec(settings::Key::kPriceType).fallback), true};
+    return {std::string(settings::RuleOf(settings::Key::kPriceType).fallback), true};
   }
   return {std::string(stored), false};
 }

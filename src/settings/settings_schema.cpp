@@ -15,7 +15,7 @@ constexpr std::array<std::string_view, 7> kTransparents = {"20", "30", "40", "50
 constexpr std::array<std::string_view, 2> kLockStates = {"Lock", "UnLock"};
 constexpr std::array<std::string_view, 2> kAutoRuns = {"True", "False"};
 
-constexpr std::array<KeySpec, 7> kSpecs = {{
+constexpr std::array<KeyRule, 7> kRules = {{
     {"PriceType", "icbcrmbgold", {}, true},
     {"RefreshTime", "5", kRefreshTimes, false},
     {"Left", "", {}, false},
@@ -27,16 +27,16 @@ constexpr std::array<KeySpec, 7> kSpecs = {{
 
 }  // namespace
 
-const KeySpec& Spec(Key key) {
+const KeyRule& RuleOf(Key key) {
   const auto index = static_cast<std::size_t>(key);
-  if (index >= kSpecs.size()) throw std::invalid_argument("unknown settings key");
-  return kSpecs[index];
+  if (index >= kRules.size()) throw std::invalid_argument("unknown settings key");
+  return kRules[index];
 }
 
 std::string_view AcceptedSpelling(Key key, std::string_view stored) {
-  const KeySpec& spec = Spec(key);
-  for (const std::string_view accepted : spec.accepted) {
-    if (spec.ignore_case ? text::EqualsIgnoreAsciiCase(stored, accepted) : stored == accepted) {
+  const KeyRule& rule = RuleOf(key);
+  for (const std::string_view accepted : rule.accepted) {
+    if (rule.ignore_case ? text::EqualsIgnoreAsciiCase(stored, accepted) : stored == accepted) {
       return accepted;
     }
   }
@@ -44,20 +44,20 @@ std::string_view AcceptedSpelling(Key key, std::string_view stored) {
 }
 
 std::string KeepOrFallback(Key key, std::string_view stored) {
-  return std::string(AcceptedSpelling(key, stored).empty() ? Spec(key).fallback : stored);
+  return std::string(AcceptedSpelling(key, stored).empty() ? RuleOf(key).fallback : stored);
 }
 
 std::string CanonicalOrFallback(Key key, std::string_view stored) {
   const std::string_view accepted = AcceptedSpelling(key, stored);
-  return std::string(accepted.empty() ? Spec(key).fallback : accepted);
+  return std::string(accepted.empty() ? RuleOf(key).fallback : accepted);
 }
 
 std::string Read(const IniClass& ini, Key key) {
-  return ini.GetIniString(std::string(kSection), std::string(Spec(key).name));
+  return ini.GetIniString(std::string(kSection), std::string(RuleOf(key).name));
 }
 
 void Write(const IniClass& ini, Key key, const std::string& value) {
-  ini.WriteIniString(std::string(kSection), std::string(Spec(key).name), value);
+  ini.WriteIniString(std::string(kSection), std::string(RuleOf(key).name), value);
 }
 
 std::string AlertKey(std::string_view code) { return "Alert_" + std::string(code); }

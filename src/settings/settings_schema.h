@@ -17,7 +17,7 @@ inline constexpr std::string_view kSection = "System";
 
 enum class Key { kPriceType, kRefreshTime, kLeft, kTop, kLockState, kTransparent, kAutoRun };
 
-struct KeySpec {
+struct KeyRule {
   std::string_view name;
   // What a text that is not accepted becomes; empty where nothing replaces it (a position).
   std::string_view fallback;
@@ -28,7 +28,7 @@ struct KeySpec {
   bool ignore_case;
 };
 
-const KeySpec& Spec(Key key);
+const KeyRule& RuleOf(Key key);
 
 // The accepted text that `stored` matches, in the spelling of the list; the empty view when
 // it matches none.

@@ -31,7 +31,7 @@ TEST(CatalogueTest, EveryCodeIsLowerCaseAsciiUniqueAndReadsBackToItself) {
       EXPECT_FALSE(read.write_default);
     }
   }
-  EXPECT_NE(FindProduct(settings::Spec(settings::Key::kPriceType).fallback), nullptr);
+  EXPECT_NE(FindProduct(settings::RuleOf(settings::Key::kPriceType).fallback), nullptr);
 }
 
 }  // namespace

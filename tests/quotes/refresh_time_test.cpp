@@ -51,7 +51,7 @@ TEST(RefreshTimeTest, EveryChoiceReadsBackToItselfWithItsSecondsAsInterval) {
     previous = row.interval_ms;
     EXPECT_TRUE(items.insert(row.menu_item).second) << row.menu_item;
   }
-  EXPECT_EQ(RefreshMenuItem(settings::Spec(settings::Key::kRefreshTime).fallback),
+  EXPECT_EQ(RefreshMenuItem(settings::RuleOf(settings::Key::kRefreshTime).fallback),
             "Menu_Speed_Normal");
 }
 

@@ -17,7 +17,7 @@ constexpr Key kKeys[] = {Key::kPriceType, Key::kRefreshTime, Key::kLeft,   Key::
 
 std::set<std::string> Accepted(Key key) {
   std::set<std::string> texts;
-  for (const std::string_view text : settings::Spec(key).accepted) texts.emplace(text);
+  for (const std::string_view text : settings::RuleOf(key).accepted) texts.emplace(text);
   return texts;
 }
 
@@ -25,10 +25,10 @@ std::set<std::string> Accepted(Key key) {
 TEST(SettingsSchemaTest, NamesAreDistinctAndEveryFallbackReadsBackAsItself) {
   std::set<std::string> names;
   for (const Key key : kKeys) {
-    const settings::KeySpec& spec = settings::Spec(key);
-    EXPECT_TRUE(names.emplace(spec.name).second) << spec.name;
-    if (spec.accepted.empty()) continue;
-    EXPECT_EQ(settings::KeepOrFallback(key, spec.fallback), spec.fallback) << spec.name;
+    const settings::KeyRule& rule = settings::RuleOf(key);
+    EXPECT_TRUE(names.emplace(rule.name).second) << rule.name;
+    if (rule.accepted.empty()) continue;
+    EXPECT_EQ(settings::KeepOrFallback(key, rule.fallback), rule.fallback) << rule.name;
   }
 }
 
