@@ -34,6 +34,9 @@ trap finish EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  # What the panel printed says more than the symptom does.
+  if [ -s "$work/tessal.log" ]; then sed 's/^/tessal: /' "$work/tessal.log" >&2; fi
+  if declare -F explain_failure >/dev/null; then explain_failure >&2; fi
   exit 1
 }
 

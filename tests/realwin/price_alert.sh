@@ -21,6 +21,12 @@ own_pids+=("$recorder_pid")
 recorder_ready() { grep -q '^ready$' "$work/recorder.log"; }
 wait_for 10 recorder_ready || fail "the notification service did not start"
 
+explain_failure() {
+  sed 's/^/recorder: /' "$work/recorder.log"
+  echo "notifications: $(wc -l <"$notes")"
+  tail -n 5 "$server_log" | sed 's/^/server: /'
+}
+
 drive() {
   curl -sf -o /dev/null "http://127.0.0.1:$port/Demo/Drive.asp?code=pa&buy=$1" ||
     fail "the server did not drive pa to $1"
@@ -62,7 +68,9 @@ wait_for 20 notes_are 2 || fail "no notification after the level re-armed"
 [ "$(tail -n 1 "$notes")" = "Lumetta|lumetta|现货钯金|买入价 1001.00 已高于 1000.00" ] ||
   fail "unexpected second notification: $(tail -n 1 "$notes")"
 origin_is "$panel" "$px" "$py" || fail "the panel moved"
-[ "$(xdotool getactivewindow 2>/dev/null || true)" != "$panel" ] || fail "the panel took the focus"
+# The X server's own input focus: the window manager's active-window hint can still name a
+# window of an earlier client whose id this panel now reuses.
+[ "$(xdotool getwindowfocus -f 2>/dev/null || true)" != "$panel" ] || fail "the panel took the focus"
 
 # Without a service the tray icon's own balloon tells.
 stop_processes "$recorder_pid"
