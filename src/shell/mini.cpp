@@ -158,6 +158,8 @@ void Mini::StartTimers() {
     timer->start();
     if (waited >= std::chrono::milliseconds(timer->interval())) QTimer::singleShot(0, this, tick);
   }
+  // From here on the docking tick rests while it could not move the panel.
+  window_.BeginTicking();
 }
 
 void Mini::Install() {

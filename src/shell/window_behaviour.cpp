@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -26,6 +28,33 @@ namespace shell {
 
 using settings::Key;
 
+namespace {
+
+// Hears the panel's own events that can bring it to an edge: a move (a drag, a placement, a
+// tick's own step), a resize, and being shown again (leaving the minimised state counts).
+class EdgeEvents : public QObject {
+ public:
+  EdgeEvents(QObject* parent, std::function<void()> arm) : QObject(parent), arm_(std::move(arm)) {}
+
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::Show:
+        arm_();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> arm_;
+};
+
+}  // namespace
+
 WindowBehaviour::WindowBehaviour(QWidget* panel, Controls controls, MenuItemLookup menu_item,
                                  const IniClass& ini, PointerMoved pointer_moved,
                                  PopUpMenu pop_up_menu)
@@ -37,6 +66,13 @@ WindowBehaviour::WindowBehaviour(QWidget* panel, Controls controls, MenuItemLook
       pop_up_menu_(std::move(pop_up_menu)),
       timer_(MakeTimer(panel, "HideTimer", 100)) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { HideTick(); });
+  panel_->installEventFilter(new EdgeEvents(panel_, [this] { ArmTick(); }));
+  WatchScreen(QGuiApplication::primaryScreen());
+  QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, panel_,
+                   [this](QScreen* screen) {
+                     WatchScreen(screen);
+                     ArmTick();
+                   });
   controls_.lock->on_click = [this] { LockAndUnLock(QStringLiteral("Lock")); };
   controls_.unlock->on_click = [this] { LockAndUnLock(QStringLiteral("UnLock")); };
   ConnectDragSurface();
@@ -98,6 +134,7 @@ void WindowBehaviour::LockAndUnLock(const QString& lock_string) {
   menu_item_("Menu_LockForm")->setChecked(locked_);
   SetTransparent(transparent_value_);
   Write(ini_, Key::kLockState, text);
+  ArmTick();
 }
 
 void WindowBehaviour::SetTransparent(int transparent) {
@@ -147,8 +184,35 @@ void WindowBehaviour::FormMouseMove(QMouseEvent* event) {
   pointer_moved_();
 }
 
+void WindowBehaviour::BeginTicking() {
+  ticking_ = true;
+  ArmTick();
+}
+
+void WindowBehaviour::WatchScreen(QScreen* screen) {
+  // A smaller screen can put the panel's right side at the edge.
+  QObject::disconnect(screen_watch_);
+  if (screen != nullptr) {
+    screen_watch_ =
+        QObject::connect(screen, &QScreen::geometryChanged, panel_, [this] { ArmTick(); });
+  }
+}
+
+void WindowBehaviour::ArmTick() {
+  // The tick decides whether it has anything to watch; arming only asks it to look.
+  if (!ticking_) return;
+  if (locked_) {
+    timer_->stop();
+  } else if (!timer_->isActive()) {
+    timer_->start();
+  }
+}
+
 void WindowBehaviour::HideTick() {
-  if (locked_) return;
+  if (locked_) {
+    timer_->stop();
+    return;
+  }
   const QRect frame = panel_->frameGeometry();
   window::DockInputs in;
   in.minimized = panel_->isMinimized();
@@ -158,8 +222,12 @@ void WindowBehaviour::HideTick() {
   in.width = PixelsToTwips(panel_->width());
   in.height = PixelsToTwips(panel_->height());
   in.screen_width = PixelsToTwips(QGuiApplication::primaryScreen()->geometry().width());
-  // Asking the window system for the pointer ten times a second is the tick's only real cost.
-  if (!window::AtOrPastAnEdge(in)) return;
+  // Away from the edges no pointer can make a tick move the panel: the tick rests until a
+  // move, a show or a new screen size re-arms it.
+  if (in.minimized || !window::AtOrPastAnEdge(in)) {
+    timer_->stop();
+    return;
+  }
   const QPoint pointer = QCursor::pos();
   in.pointer = {pointer.x(), pointer.y()};
   const std::optional<window::DockMove> step = window::DockStep(in);

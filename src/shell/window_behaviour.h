@@ -4,6 +4,7 @@
 // dragging, and docking at an edge with HideTimer's tick. The rules are plain functions in
 // window/; this object owns the timer, the lock state, the opacity and the drag in progress.
 
+#include <QObject>
 #include <QPoint>
 #include <QString>
 #include <functional>
@@ -12,6 +13,7 @@
 
 class IniClass;
 class QMouseEvent;
+class QScreen;
 class QTimer;
 class QWidget;
 
@@ -49,6 +51,9 @@ class WindowBehaviour {
   int TransparentValue() const { return transparent_value_; }
 
   void HideTick();
+  // From the end of start-up on, HideTimer runs only while a tick could move the panel: it
+  // stops itself away from the edges and is re-armed by whatever can bring the panel there.
+  void BeginTicking();
   void FormMouseMove(QMouseEvent* event);
   void KeepOnTop();
 
@@ -59,6 +64,8 @@ class WindowBehaviour {
 
  private:
   void ConnectDragSurface();
+  void ArmTick();
+  void WatchScreen(QScreen* screen);
 
   QWidget* panel_;
   Controls controls_;
@@ -67,6 +74,8 @@ class WindowBehaviour {
   PointerMoved pointer_moved_;
   PopUpMenu pop_up_menu_;
   QTimer* timer_;
+  QMetaObject::Connection screen_watch_;
+  bool ticking_ = false;
   bool locked_ = false;
   int transparent_value_ = 0;
   // Where in the panel the left button took hold, and whether our own code moves the panel

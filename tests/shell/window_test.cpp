@@ -4,12 +4,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
+#include <functional>
+#include <utility>
 
 #include "shell/control.h"
 #include "shell/layered_alpha.h"
@@ -165,6 +169,54 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
   QCursor::setPos(away);
   mini_->HideTick();
   EXPECT_EQ(mini_->pos(), QPoint(200, 200));
+}
+
+// The docking tick runs only while it could move the panel, and every path that can bring
+// the panel to an edge wakes it again.
+TEST_F(WindowTest, TheHideTickRestsAwayFromTheEdgesUntilSomethingCouldDockThePanel) {
+  StartMini();
+  QTimer* tick = mini_->HideTimer();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QCursor::setPos(QPoint(screen->geometry().width() / 2, 500));
+  const auto rest_in_the_middle = [&] {
+    mini_->MoveToTwips(3000, 3000);
+    mini_->HideTick();
+    return !tick->isActive();
+  };
+  ASSERT_TRUE(rest_in_the_middle());
+
+  // At the top edge it keeps ticking (and hides); locked it rests, unlocked it wakes.
+  mini_->MoveToTwips(6000, 30);
+  ASSERT_TRUE(tick->isActive());
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -1150);
+  EXPECT_TRUE(tick->isActive());
+  Click("LockImage");
+  EXPECT_FALSE(tick->isActive());
+  Click("UnLockImage");
+  EXPECT_TRUE(tick->isActive());
+
+  const std::pair<const char*, std::function<void()>> wakes[] = {
+      {"a move", [&] { mini_->move(mini_->pos() + QPoint(1, 0)); }},
+      {"shown again",
+       [&] {
+         mini_->hide();
+         ASSERT_TRUE(rest_in_the_middle());
+         mini_->show();
+       }},
+      // As the window system tells it: the state changes, the panel stays shown throughout.
+      {"restored from minimised",
+       [&] {
+         QWindowStateChangeEvent restored(Qt::WindowMinimized);
+         QCoreApplication::sendEvent(mini_.get(), &restored);
+       }},
+      {"a new screen size", [&] { Q_EMIT screen->geometryChanged(screen->geometry()); }},
+  };
+  for (const auto& [path, wake] : wakes) {
+    ASSERT_TRUE(rest_in_the_middle()) << path;
+    wake();
+    EXPECT_TRUE(tick->isActive()) << path;
+  }
 }
 
 // The tick hands the window's minimised state to the rule: a minimised panel at the top edge
