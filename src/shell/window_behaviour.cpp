@@ -228,8 +228,14 @@ void WindowBehaviour::HideTick() {
     timer_->stop();
     return;
   }
-  const QPoint pointer = QCursor::pos();
-  in.pointer = {pointer.x(), pointer.y()};
+  // The window system tells the panel of every pointer crossing, so off the panel the pointer
+  // is known to be outside without a round trip to ask where it is, ten times a second.
+  if (panel_->underMouse()) {
+    const QPoint pointer = QCursor::pos();
+    in.pointer = {pointer.x(), pointer.y()};
+  } else {
+    in.pointer = {in.rect.left, in.rect.top};  // the first pixel counts as outside
+  }
   const std::optional<window::DockMove> step = window::DockStep(in);
   if (!step) return;
   if (step->coordinate == window::DockMove::Coordinate::kTop) {

@@ -29,6 +29,11 @@ class WindowTest : public WidgetTest {
     QTest::mouseClick(mini_->Control(name), Qt::LeftButton, {}, QPoint(4, 4));
   }
   QStringList OpacityMarks() const { return Marked("Menu_Transparent"); }
+  // The pointer moved there, and the crossing it makes delivered to the panel.
+  static void PointerAt(const QPoint& at) {
+    QCursor::setPos(at);
+    QCoreApplication::processEvents();
+  }
   void ExpectLocked(bool locked) const {
     EXPECT_EQ(mini_->IsLocked(), locked ? -1 : 0);
     EXPECT_EQ(mini_->Control("UnLockImage")->isVisible(), locked);
@@ -140,15 +145,15 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
   const QPoint away(screen / 2, 500);
 
   mini_->MoveToTwips(6000, 30);
-  QCursor::setPos(away);
+  PointerAt(away);
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), -1150);
   EXPECT_EQ(mini_->LeftTwips(), 6000);
   EXPECT_EQ(mini_->y(), -77);  // a 3-pixel strip stays on screen
-  QCursor::setPos(QPoint(450, 1));
+  PointerAt(QPoint(450, 1));
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), -10);
-  QCursor::setPos(away);
+  PointerAt(away);
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), -1150);
 
@@ -157,7 +162,7 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
   mini_->HideTick();
   EXPECT_EQ(mini_->LeftTwips(), screen * 15 - 50);
   Click("LockImage");
-  QCursor::setPos(QPoint(screen - 2, 220));
+  PointerAt(QPoint(screen - 2, 220));
   mini_->HideTick();
   EXPECT_EQ(mini_->LeftTwips(), screen * 15 - 50);
   Click("UnLockImage");
@@ -166,7 +171,7 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
 
   // Clear of every edge: stays.
   mini_->MoveToTwips(3000, 3000);
-  QCursor::setPos(away);
+  PointerAt(away);
   mini_->HideTick();
   EXPECT_EQ(mini_->pos(), QPoint(200, 200));
 }
@@ -177,7 +182,7 @@ TEST_F(WindowTest, TheHideTickRestsAwayFromTheEdgesUntilSomethingCouldDockThePan
   StartMini();
   QTimer* tick = mini_->HideTimer();
   QScreen* screen = QGuiApplication::primaryScreen();
-  QCursor::setPos(QPoint(screen->geometry().width() / 2, 500));
+  PointerAt(QPoint(screen->geometry().width() / 2, 500));
   const auto rest_in_the_middle = [&] {
     mini_->MoveToTwips(3000, 3000);
     mini_->HideTick();
@@ -226,11 +231,11 @@ TEST_F(WindowTest, TheHideTickLeavesAMinimizedPanelWhereItIs) {
   mini_->showMinimized();
   ASSERT_TRUE(mini_->isMinimized());
   mini_->MoveToTwips(6000, 30);
-  QCursor::setPos(QPoint(QGuiApplication::primaryScreen()->geometry().width() / 2, 500));
+  PointerAt(QPoint(QGuiApplication::primaryScreen()->geometry().width() / 2, 500));
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), 30);
   mini_->MoveToTwips(6000, -1150);
-  QCursor::setPos(QPoint(450, 1));
+  PointerAt(QPoint(450, 1));
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), -1150);
 }
