@@ -179,10 +179,15 @@ TEST_F(WindowTest, TheHideTickDocksAtTheEdgesOfThePrimaryScreen) {
 // The docking tick runs only while it could move the panel, and every path that can bring
 // the panel to an edge wakes it again.
 TEST_F(WindowTest, TheHideTickRestsAwayFromTheEdgesUntilSomethingCouldDockThePanel) {
+  // Placed at the top edge at start-up: ticking, and the first tick hides it.
+  WriteIni("[System]\r\nLeft=6000\r\nTop=30\r\n");
   StartMini();
   QTimer* tick = mini_->HideTimer();
   QScreen* screen = QGuiApplication::primaryScreen();
   PointerAt(QPoint(screen->geometry().width() / 2, 500));
+  ASSERT_TRUE(tick->isActive());
+  mini_->HideTick();
+  EXPECT_EQ(mini_->TopTwips(), -1150);
   const auto rest_in_the_middle = [&] {
     mini_->MoveToTwips(3000, 3000);
     mini_->HideTick();
