@@ -3,12 +3,13 @@
 // Every program is measured by this same route, so their figures compare.
 //
 //   launch_probe [--dir DIR] [--size WxH] [--hold SECONDS] [--idle SECONDS]
-//                [--timeout SECONDS] [--log FILE] -- PROGRAM [ARGUMENT...]
+//                [--timeout SECONDS] [--log FILE] [--no-window] -- PROGRAM [ARGUMENT...]
 //
 // Prints key=value lines: map_ms, expose_ms, paint_ms (from fork to the window's first
 // drawing), paint_cpu_ms (processor time the program used until then); after --hold: vmhwm_kb,
-// vmrss_kb; after a further --idle: cpu_ticks, cpu_seconds, idle_seconds, cpu_percent,
-// live_threads_cpu_percent.
+// vmrss_kb; after a further --idle: cpu_ticks, idle_seconds, cpu_percent (from the process's
+// CPU-time clock) and cpu_percent_with_children (plus its waited-for children's ticks). --no-window
+// skips the wait for the first drawing, for a program whose window does not name its process.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -39,12 +40,13 @@ struct Options {
   double idle_seconds = 0;
   double timeout_seconds = 60;
   std::string log = "/dev/null";
+  bool no_window = false;
   std::vector<std::string> command;
 };
 
 constexpr char kUsage[] =
     "usage: launch_probe [--dir DIR] [--size WxH] [--hold SECONDS] [--idle SECONDS] "
-    "[--timeout SECONDS] [--log FILE] -- PROGRAM [ARGUMENT...]\n";
+    "[--timeout SECONDS] [--log FILE] [--no-window] -- PROGRAM [ARGUMENT...]\n";
 
 bool ParseSeconds(std::string_view text, double& seconds) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
@@ -70,6 +72,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     if (flag == "--") {
       ++i;
       break;
+    }
+    if (flag == "--no-window") {
+      options.no_window = true;
+      continue;
     }
     if (i + 1 >= argc) return std::nullopt;
     const std::string_view value = argv[++i];
@@ -152,21 +158,28 @@ bool ReportMemory(pid_t pid) {
 // Processor time used over the idle span, as a share of one core.
 bool ReportIdleCpu(pid_t pid, double seconds) {
   const auto ticks_before = bench::CpuTicks(pid);
-  const auto nanoseconds_before = bench::LiveThreadsCpuNanoseconds(pid);
+  const auto family_before = bench::CpuTicks(pid, true);
+  const auto nanoseconds_before = bench::ProcessCpuNanoseconds(pid);
   const bench::Clock::time_point begin = bench::Clock::now();
   SleepSeconds(seconds);
   const auto ticks_after = bench::CpuTicks(pid);
-  const auto nanoseconds_after = bench::LiveThreadsCpuNanoseconds(pid);
+  const auto family_after = bench::CpuTicks(pid, true);
+  const auto nanoseconds_after = bench::ProcessCpuNanoseconds(pid);
   const double elapsed = std::chrono::duration<double>(bench::Clock::now() - begin).count();
-  if (!ticks_before || !ticks_after || !nanoseconds_before || !nanoseconds_after) return false;
-  const long long ticks = *ticks_after - *ticks_before;
-  const double cpu_seconds = static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  Print("cpu_ticks", static_cast<double>(ticks));
-  Print("cpu_seconds", cpu_seconds);
+  if (!ticks_before || !ticks_after || !family_before || !family_after || !nanoseconds_before ||
+      !nanoseconds_after) {
+    return false;
+  }
+  // The children's time is known only in ticks.
+  const long long children_ticks =
+      (*family_after - *family_before) - (*ticks_after - *ticks_before);
+  const double own_seconds = static_cast<double>(*nanoseconds_after - *nanoseconds_before) / 1e9;
+  const double children_seconds =
+      static_cast<double>(children_ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  Print("cpu_ticks", static_cast<double>(*ticks_after - *ticks_before));
   Print("idle_seconds", elapsed);
-  Print("cpu_percent", 100.0 * cpu_seconds / elapsed);
-  Print("live_threads_cpu_percent",
-        100.0 * static_cast<double>(*nanoseconds_after - *nanoseconds_before) / 1e9 / elapsed);
+  Print("cpu_percent", 100.0 * own_seconds / elapsed);
+  Print("cpu_percent_with_children", 100.0 * (own_seconds + children_seconds) / elapsed);
   return true;
 }
 
@@ -192,10 +205,14 @@ int main(int argc, char** argv) {
   }
   const auto limit =
       std::chrono::milliseconds(static_cast<long long>(options->timeout_seconds * 1000));
-  const std::optional<bench::FirstPaint> paint =
-      watch->Wait(pid, options->width, options->height, start, limit);
+  std::optional<bench::FirstPaint> paint;
+  if (options->no_window) {
+    paint = bench::FirstPaint{};
+  } else {
+    paint = watch->Wait(pid, options->width, options->height, start, limit);
+  }
   // The processor time it took to get there, which other load on the machine barely changes.
-  const auto cpu_to_paint = bench::LiveThreadsCpuNanoseconds(pid);
+  const auto cpu_to_paint = bench::ProcessCpuNanoseconds(pid);
   const std::string failure = watch->error();
   // The program runs on unobserved from here.
   watch.reset();
@@ -204,10 +221,12 @@ int main(int argc, char** argv) {
     Stop(pid);
     return 1;
   }
-  Print("map_ms", paint->map_ms);
-  Print("expose_ms", paint->expose_ms);
-  Print("paint_ms", paint->paint_ms);
-  if (cpu_to_paint) Print("paint_cpu_ms", static_cast<double>(*cpu_to_paint) / 1e6);
+  if (!options->no_window) {
+    Print("map_ms", paint->map_ms);
+    Print("expose_ms", paint->expose_ms);
+    Print("paint_ms", paint->paint_ms);
+    if (cpu_to_paint) Print("paint_cpu_ms", static_cast<double>(*cpu_to_paint) / 1e6);
+  }
 
   bool measured = true;
   if (options->hold_seconds > 0 || options->idle_seconds > 0) {

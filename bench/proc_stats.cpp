@@ -1,7 +1,8 @@
 #include "bench/proc_stats.h"
 
+#include <time.h>
+
 #include <charconv>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -45,7 +46,7 @@ std::optional<long> StatusKilobytes(pid_t pid, std::string_view key) {
   return std::nullopt;
 }
 
-std::optional<long long> CpuTicks(pid_t pid) {
+std::optional<long long> CpuTicks(pid_t pid, bool children) {
   const auto stat = ReadFile(ProcPath(pid) + "/stat");
   if (!stat) return std::nullopt;
   // The command name in parentheses may hold blanks; the fields after its closing one do not.
@@ -54,31 +55,25 @@ std::optional<long long> CpuTicks(pid_t pid) {
   std::istringstream fields(stat->substr(name_end + 1));
   const std::vector<std::string> after_name{std::istream_iterator<std::string>(fields),
                                             std::istream_iterator<std::string>()};
-  // Fields 14 and 15 (utime, stime), counted from the pid as field 1; field 3 comes first here.
+  // Fields 14 to 17 (utime, stime, cutime, cstime), counted from the pid as field 1; field 3
+  // comes first here.
   constexpr size_t kUserTime = 14 - 3;
-  constexpr size_t kSystemTime = 15 - 3;
-  if (after_name.size() <= kSystemTime) return std::nullopt;
-  const auto user = ParseNumber<long long>(after_name[kUserTime]);
-  const auto system = ParseNumber<long long>(after_name[kSystemTime]);
-  if (!user || !system) return std::nullopt;
-  return *user + *system;
-}
-
-std::optional<long long> LiveThreadsCpuNanoseconds(pid_t pid) {
-  std::error_code failure;
-  std::filesystem::directory_iterator tasks(ProcPath(pid) + "/task", failure);
-  if (failure) return std::nullopt;
+  const size_t last = kUserTime + (children ? 3 : 1);
+  if (after_name.size() <= last) return std::nullopt;
   long long total = 0;
-  for (const auto& task : tasks) {
-    // The first of the three numbers is the time spent on a processor.
-    const auto schedstat = ReadFile(task.path().string() + "/schedstat");
-    if (!schedstat) continue;  // the thread ended meanwhile
-    const std::string_view text(*schedstat);
-    const auto run_time = ParseNumber<long long>(text.substr(0, text.find(' ')));
-    if (!run_time) return std::nullopt;
-    total += *run_time;
+  for (size_t field = kUserTime; field <= last; ++field) {
+    const auto ticks = ParseNumber<long long>(after_name[field]);
+    if (!ticks) return std::nullopt;
+    total += *ticks;
   }
   return total;
+}
+
+std::optional<long long> ProcessCpuNanoseconds(pid_t pid) {
+  clockid_t clock = 0;
+  timespec now{};
+  if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &now) != 0) return std::nullopt;
+  return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 }  // namespace bench

@@ -14,11 +14,12 @@ namespace bench {
 std::optional<long> StatusKilobytes(pid_t pid, std::string_view key);
 
 // User plus system time of the whole process (threads that ended included), in clock ticks
-// (sysconf(_SC_CLK_TCK) a second), from /proc/PID/stat.
-std::optional<long long> CpuTicks(pid_t pid);
+// (sysconf(_SC_CLK_TCK) a second), from /proc/PID/stat; with `children`, also that of the
+// children it has waited for (a peer that runs curl for every fetch).
+std::optional<long long> CpuTicks(pid_t pid, bool children = false);
 
-// The same sum from the scheduler's nanosecond counters of the threads alive now; finer than
-// the ticks, but blind to threads that have ended.
-std::optional<long long> LiveThreadsCpuNanoseconds(pid_t pid);
+// The processor time of the whole process in nanoseconds, from its CPU-time clock: every
+// thread, those that have ended included, at the scheduler's precision rather than in ticks.
+std::optional<long long> ProcessCpuNanoseconds(pid_t pid);
 
 }  // namespace bench

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Performance of the quote feed, each figure beside its baseline taken in the same run:
+# Performance of the panel, each figure beside its baselines taken in the same run:
 #   1. start: launch of Tessal to its first painted panel (which already carries the first
-#      quote) against launch to first paint of a bare Qt frameless window (bare_window)
-#   2. peak memory (VmHWM) a few seconds after that first paint, the same two programs
-#   3. processor time of Tessal idling at the 3 s refresh (every timer running: price, news,
-#      the 100 ms docking tick, the counter), against a budget of 0.1 % of a core
+#      quote), against the same-job floor (floor_panel: the panel's window, labels and face
+#      and one quote fetched with libcurl before the first paint, nothing else) and a bare Qt
+#      frameless window (bare_window)
+#   2. peak memory (VmHWM) a few seconds after that first paint, the same three programs
+#   3. processor time idling at the 3 s refresh, Tessal away from the edges and docked at the
+#      top edge (where the 100 ms docking tick runs), beside peers where they are installed:
+#      a minimal PyQt 6 panel fetching the same list every 3 s (pyqt_panel.py) and conky
+#      showing it through curl (conky_panel.conf, its curl children included), and the bare
+#      window waking for an empty 100 ms timer
 #   4. one GetPrice from start to applied reply, and the part of it the UI thread waits for,
 #      against one bare libcurl GET (get_price_bench)
-# Both programs of 1 and 2 are started by the same probe (launch_probe: fork/exec to the
-# window's first drawing as the X server reports it), alternately, each from its own folder.
+# The programs of 1 and 2 are started by the same probe (launch_probe: fork/exec to the
+# window's first drawing as the X server reports it), in turn, each from its own folder.
 #
 #   bench/run_benchmarks.sh [BUILD_DIR]      BUILD_DIR defaults to build-bench at the top
 # Environment: RUNS (launches per program, 15), HOLD_SECONDS (5), IDLE_SECONDS (60).
+# The peers come from Debian's python3-pyqt6 and conky-std (with curl); without them their
+# rows say so.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,7 +51,7 @@ if [ ! -f "$build/build.ninja" ]; then
     { cat "$work/build.log" >&2; exit 1; }
 fi
 note "building in $build"
-cmake --build "$build" -j2 --target Tessal lumetta-server bare_window launch_probe \
+cmake --build "$build" -j2 --target Tessal lumetta-server bare_window floor_panel launch_probe \
   get_price_bench >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }
 
 # --- display and quote server ------------------------------------------------------------
@@ -78,12 +85,17 @@ if [ -z "$server_pid" ]; then note "a quote server already listens on 127.0.0.1:
 quote_served || { note "127.0.0.1:8750 does not serve the quote list"; exit 1; }
 
 # --- the two programs, each in its own folder --------------------------------------------
-mkdir -p "$work/tessal" "$work/bare"
+mkdir -p "$work/tessal" "$work/bare" "$work/floor" "$work/peer"
 cp "$build/Tessal" "$work/tessal/Tessal"
 cp "$build/bare_window" "$work/bare/bare_window"
+cp "$build/floor_panel" "$work/floor/floor_panel"
 
-# Every start of Tessal begins from the same settings: quick refresh, nothing else stored.
-fresh_settings() { printf '[System]\r\nRefreshTime=3\r\n' >"$work/tessal/System.ini"; }
+# Every start of Tessal begins from the same settings: quick refresh, nothing else stored (so
+# it places itself clear of the edges); docked, it starts with its top at the screen's top.
+fresh_settings() {
+  printf '[System]\r\nRefreshTime=3\r\n' >"$work/tessal/System.ini"
+  if [ "$1" = tessal_docked ]; then printf 'Left=3000\r\nTop=0\r\n' >>"$work/tessal/System.ini"; fi
+}
 
 # probe NAME PROBE_OPTION...: one launch of the named program; its key=value lines go to
 # $work/probe.out. A launch that failed, or a Tessal launch while no quote was served (someone
@@ -92,19 +104,26 @@ fresh_settings() { printf '[System]\r\nRefreshTime=3\r\n' >"$work/tessal/System.
 probe() {
   local name=$1 dir program attempt
   shift
+  local window=()
   case "$name" in
-    tessal) dir="$work/tessal" program=(./Tessal) ;;
+    tessal | tessal_docked) dir="$work/tessal" program=(./Tessal) ;;
+    floor) dir="$work/floor" program=(./floor_panel) ;;
     bare) dir="$work/bare" program=(./bare_window) ;;
-    # The floor of the idle figure: woken as often as the docking tick, for nothing.
+    # Woken as often as the docking tick, for nothing.
     bare_tick) dir="$work/bare" program=(./bare_window --tick 100) ;;
+    pyqt) dir="$work/peer" program=("$python" "$here/pyqt_panel.py") ;;
+    # conky's window does not name its process: no first drawing to wait for.
+    conky) dir="$work/peer" program=("$(command -v conky)" -c "$here/conky_panel.conf") window=(--no-window) ;;
   esac
+  local needs_quote=false
+  case "$name" in tessal | tessal_docked | floor) needs_quote=true ;; esac
   for attempt in 1 2 3; do
-    if [ "$name" = tessal ]; then
-      fresh_settings
+    if [ "$needs_quote" = true ]; then
+      [ "$name" = floor ] || fresh_settings "$name"
       ensure_server && quote_served || { note "no quote served (attempt $attempt)"; continue; }
     fi
-    if "$build/launch_probe" --dir "$dir" --log "$work/$name.log" "$@" -- "${program[@]}" \
-      >"$work/probe.out" && { [ "$name" != tessal ] || quote_served; }; then
+    if "$build/launch_probe" --dir "$dir" --log "$work/$name.log" "${window[@]}" "$@" -- \
+      "${program[@]}" >"$work/probe.out" && { [ "$needs_quote" = false ] || quote_served; }; then
       return 0
     fi
     note "launch of $name failed (attempt $attempt)"
@@ -112,17 +131,21 @@ probe() {
   return 1
 }
 
+# Debian's own Python, where its PyQt 6 package goes, before any other on the PATH.
+python=/usr/bin/python3
+[ -x "$python" ] || python=$(command -v python3 || echo python3)
+
 value_of() { sed -n "s/^$1=//p"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t) ? "met" : "MISSED" }'; }
 
 # --- 1. start to first paint -------------------------------------------------------------
-note "1. start: $runs launches of each, alternating (plus one warm-up each)"
-: >"$work/start_tessal" && : >"$work/start_bare" && : >"$work/cpu_tessal" && : >"$work/cpu_bare"
+note "1. start: $runs launches of each, in turn (plus one warm-up each)"
+for name in tessal floor bare; do : >"$work/start_$name" && : >"$work/cpu_$name"; done
+orders=("bare floor tessal" "tessal bare floor" "floor tessal bare")
 for i in $(seq 0 "$runs"); do
-  if ((i % 2 == 0)); then order="bare tessal"; else order="tessal bare"; fi
-  for name in $order; do
+  for name in ${orders[i % 3]}; do
     probe "$name"
     # Run 0 only warms the page cache; it is not counted.
     ((i == 0)) && continue
@@ -131,32 +154,51 @@ for i in $(seq 0 "$runs"); do
   done
 done
 start_tessal=$(median <"$work/start_tessal")
+start_floor=$(median <"$work/start_floor")
 start_bare=$(median <"$work/start_bare")
 paint_cpu_tessal=$(median <"$work/cpu_tessal")
+paint_cpu_floor=$(median <"$work/cpu_floor")
 paint_cpu_bare=$(median <"$work/cpu_bare")
 
 # --- 2. peak memory ----------------------------------------------------------------------
 note "2. peak memory: 3 launches of each, ${hold} s after the first paint"
-: >"$work/rss_tessal" && : >"$work/rss_bare"
+for name in tessal floor bare; do : >"$work/rss_$name"; done
 for i in 1 2 3; do
-  for name in tessal bare; do
+  for name in tessal floor bare; do
     probe "$name" --hold "$hold"
     value_of vmhwm_kb <"$work/probe.out" >>"$work/rss_$name"
   done
 done
 rss_tessal=$(median <"$work/rss_tessal")
+rss_floor=$(median <"$work/rss_floor")
 rss_bare=$(median <"$work/rss_bare")
 
 # --- 3. idle processor time --------------------------------------------------------------
-note "3. idle: Tessal for ${idle} s at the 3 s refresh, after ${hold} s of settling"
-probe tessal --hold "$hold" --idle "$idle"
-cpu_percent=$(value_of cpu_percent <"$work/probe.out")
-cpu_fine=$(value_of live_threads_cpu_percent <"$work/probe.out")
-cpu_budget=0.1
-# The floor: the bare window waking for an empty timer as often as the docking tick does.
-note "   and the bare window with an empty 100 ms timer, as long"
-probe bare_tick --hold "$hold" --idle "$idle"
-cpu_floor=$(value_of cpu_percent <"$work/probe.out")
+# idle NAME: the process's idle share of a core (children included), and its peak RSS, into
+# $work/idle_NAME and $work/idle_rss_NAME; "-" where the program is not installed.
+idle() {
+  local name=$1
+  echo - >"$work/idle_$name" && echo - >"$work/idle_rss_$name"
+  case "$name" in
+    pyqt) "$python" -c 'import PyQt6.QtWidgets' 2>/dev/null || { note "   $name: not installed"; return 0; } ;;
+    conky) command -v conky >/dev/null && command -v curl >/dev/null ||
+      { note "   $name: not installed"; return 0; } ;;
+  esac
+  note "   $name for ${idle} s after ${hold} s of settling"
+  probe "$name" --hold "$hold" --idle "$idle" || return 1
+  value_of cpu_percent_with_children <"$work/probe.out" >"$work/idle_$name"
+  value_of vmhwm_kb <"$work/probe.out" >"$work/idle_rss_$name"
+}
+note "3. idle at the 3 s refresh"
+for name in tessal tessal_docked pyqt conky bare_tick; do idle "$name"; done
+cpu_percent=$(cat "$work/idle_tessal")
+cpu_docked=$(cat "$work/idle_tessal_docked")
+cpu_pyqt=$(cat "$work/idle_pyqt")
+cpu_conky=$(cat "$work/idle_conky")
+cpu_floor=$(cat "$work/idle_bare_tick")
+# Away from the edges the target is the lightest peer, docked 0.1 % of a core.
+cpu_budget=${cpu_pyqt/#-/0.05}
+docked_budget=0.1
 
 # --- 4. GetPrice against a bare GET ------------------------------------------------------
 note "4. GetPrice: Google Benchmark, 5 repetitions"
@@ -180,31 +222,36 @@ bare_get_us=$(median_us BM_BareCurlGet/real_time)
 growth_kb=$(awk -F, '$1 ~ /^rss_growth_kb_over_/ { print $2 }' "$work/get_price.csv")
 
 # --- table -------------------------------------------------------------------------------
-r_start=$(ratio "$start_tessal" "$start_bare")
-r_paint_cpu=$(ratio "$paint_cpu_tessal" "$paint_cpu_bare")
-r_rss=$(ratio "$rss_tessal" "$rss_bare")
-r_cpu=$(ratio "$cpu_percent" "$cpu_budget")
-r_get=$(ratio "$get_price_us" "$bare_get_us")
-r_get_ui=$(ratio "$get_price_ui_us" "$bare_get_us")
-fixed() { awk -v v="$1" -v d="$2" 'BEGIN { printf "%.*f", d, v }'; }
-row() { printf '%-36s %10s %10s %7s %7s  %s\n' "$@"; }
+fixed() { awk -v v="$1" -v d="$2" 'BEGIN { if (v == "-") print "-"; else printf "%.*f", d, v }'; }
+row() { printf '%-38s %9s %9s %7s %7s  %s\n' "$@"; }
+compare() {
+  local label=$1 measure=$2 baseline=$3 target=$4 digits=${5:-1} r
+  r=$(ratio "$measure" "$baseline")
+  row "$label" "$(fixed "$measure" "$digits")" "$(fixed "$baseline" "$digits")" "${r}x" \
+    "${target:+${target}x}" "${target:+$(verdict "$r" "$target")}"
+}
 echo
 row "measure" "Tessal" "baseline" "ratio" "target" "result"
-row "start to first paint, median (ms)" "$(fixed "$start_tessal" 1)" "$(fixed "$start_bare" 1)" \
-  "${r_start}x" "1.50x" "$(verdict "$r_start" 1.50)"
-row "  processor time until then (ms)" "$(fixed "$paint_cpu_tessal" 1)" \
-  "$(fixed "$paint_cpu_bare" 1)" "${r_paint_cpu}x" "1.50x" "$(verdict "$r_paint_cpu" 1.50)"
-row "peak RSS, VmHWM, median (kB)" "$(fixed "$rss_tessal" 0)" "$(fixed "$rss_bare" 0)" \
-  "${r_rss}x" "1.35x" "$(verdict "$r_rss" 1.35)"
-row "idle CPU over ${idle} s (% of a core)" "$(fixed "$cpu_percent" 3)" "$cpu_budget" "${r_cpu}x" \
-  "1.00x" "$(verdict "$r_cpu" 1.00)"
-row "GetPrice vs bare GET, median (us)" "$(fixed "$get_price_us" 1)" "$(fixed "$bare_get_us" 1)" \
-  "${r_get}x" "1.50x" "$(verdict "$r_get" 1.50)"
-row "  of it on the UI thread (us)" "$(fixed "$get_price_ui_us" 1)" "$(fixed "$bare_get_us" 1)" \
-  "${r_get_ui}x" "1.50x" "$(verdict "$r_get_ui" 1.50)"
+compare "start to first paint, median (ms)" "$start_tessal" "$start_floor" 1.10
+compare "  against the bare window" "$start_tessal" "$start_bare" ""
+compare "  processor time until then (ms)" "$paint_cpu_tessal" "$paint_cpu_floor" 1.10
+compare "    against the bare window" "$paint_cpu_tessal" "$paint_cpu_bare" ""
+compare "peak RSS, VmHWM, median (kB)" "$rss_tessal" "$rss_floor" 1.10 0
+compare "  against the bare window" "$rss_tessal" "$rss_bare" "" 0
+compare "idle CPU, away from edges (%)" "$cpu_percent" "$cpu_budget" 1.00 3
+compare "idle CPU, docked at the top (%)" "$cpu_docked" "$docked_budget" 1.00 3
+compare "GetPrice vs bare GET, median (us)" "$get_price_us" "$bare_get_us" 1.50
+compare "  of it on the UI thread (us)" "$get_price_ui_us" "$bare_get_us" 1.50
 row "RSS growth, 10000 fetches (kB)" "$growth_kb" "1024" "" "" "(after 10000 to warm up)"
 echo
-echo "baselines: bare_window (start, memory), the 0.1 % budget (idle CPU), a bare libcurl GET"
+echo "baselines: floor_panel (start, memory: the same job done minimally), the lightest peer"
+echo "  (idle away from the edges; 0.05 % where PyQt 6 is missing), 0.1 % (idle docked),"
+echo "  a bare libcurl GET (GetPrice)"
+echo "bare window: start $(fixed "$start_bare" 1) ms, processor time $(fixed "$paint_cpu_bare" 1) ms, peak RSS $(fixed "$rss_bare" 0) kB;"
+echo "  with an empty 100 ms timer it idles at $(fixed "$cpu_floor" 3) %"
+echo "peers, idle CPU with children (%) and peak RSS (kB): PyQt 6 panel $(fixed "$cpu_pyqt" 3) and"
+echo "  $(cat "$work/idle_rss_pyqt"), conky with curl $(fixed "$cpu_conky" 3) and $(cat "$work/idle_rss_conky");"
+echo "  Tessal $(fixed "$cpu_percent" 3) and $(cat "$work/idle_rss_tessal") away from the edges"
 echo "start: $runs launches each, fork/exec to the window's first drawing on the X server"
-echo "idle CPU: utime+stime; the live threads' scheduler clocks say $(fixed "$cpu_fine" 3) %;"
-echo "  the bare window with an empty 100 ms timer idles at $(fixed "$cpu_floor" 3) %"
+echo "processor time: the process's CPU-time clock (every thread); idle, plus the ticks of the"
+echo "  children it waited for"
