@@ -4,12 +4,14 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QImage>
 #include <QImageReader>
 #include <QPixmap>
 #include <QWidget>
 #include <stdexcept>
 #include <string>
 
+#include "shell/baked_pictures.h"
 #include "shell/control.h"
 #include "shell/qt_text.h"
 #include "shell/twips.h"
@@ -17,9 +19,15 @@
 namespace shell {
 namespace {
 
-// Every picture is a compiled-in PNG. Read as PNG and nothing else: a reader left to guess
-// loads and asks each installed image plugin (GIF, ICO, JPEG and their libraries) first.
+// Every picture is a compiled-in PNG, and the ones a start shows are also baked into ready
+// pixels. Otherwise read as PNG and nothing else: a reader left to guess loads and asks each
+// installed image plugin (GIF, ICO, JPEG and their libraries) first.
 QPixmap ReadPng(const QString& path) {
+  if (const BakedPicture* baked = FindBakedPicture(Utf8(path))) {
+    return QPixmap::fromImage(
+        QImage(baked->pixels, baked->width, baked->height, static_cast<qsizetype>(baked->width) * 4,
+               baked->alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32));
+  }
   QImageReader reader(path, QByteArrayLiteral("png"));
   reader.setAutoDetectImageFormat(false);
   return QPixmap::fromImage(reader.read());

@@ -216,6 +216,9 @@ TEST_F(ShellTest, ControlsCarryTheirTipsCursorsAndPictures) {
     EXPECT_EQ(control->accessibleName(), control->toolTip());
     if (row.kind != shell::ControlKind::kImage) continue;
     EXPECT_FALSE(control->pixmap().isNull());
+    // The pixels made at build time are the file's, as a decode of it would give them.
+    const QString file = QString::fromUtf8(row.picture.data(), qsizetype(row.picture.size()));
+    EXPECT_EQ(control->pixmap().toImage(), QPixmap::fromImage(QImage(file)).toImage());
     EXPECT_EQ(control->toolTip().isEmpty(), !row.hand_cursor);
   }
   // Pictures at natural size.
@@ -232,8 +235,11 @@ TEST_F(ShellTest, ControlsCarryTheirTipsCursorsAndPictures) {
   const QList<QSize> sizes = mini.windowIcon().availableSizes();
   EXPECT_TRUE(sizes.contains(QSize(32, 32)));
   for (const QSize& size : sizes) {
-    EXPECT_EQ(QImage(QStringLiteral(":/other_logo_%1.png").arg(size.width())).size(), size);
+    const QImage file(QStringLiteral(":/other_logo_%1.png").arg(size.width()));
+    EXPECT_EQ(mini.windowIcon().pixmap(size).toImage(), QPixmap::fromImage(file).toImage());
   }
+  EXPECT_EQ(mini.Control("ICBCImage")->cursor().pixmap().toImage(),
+            QPixmap::fromImage(QImage(QStringLiteral(":/hand.png"))).toImage());
 }
 
 TEST_F(ShellTest, TrayEventsShowTheWidgetOrOpenTheMenu) {
