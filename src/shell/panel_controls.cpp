@@ -65,11 +65,15 @@ void SetFaces(QWidget* panel, const ControlSet& controls) {
   FindControl(controls, "Price")->setFont(price_font);
   // The headline's line is sized for the design's face. A taller fallback face would clip
   // the underline of the hover look, so the headline's face shrinks until a whole line fits.
+  // The panel's own size is tried on its face as loaded already; each smaller size loads the
+  // face again at that size.
   Control* news = FindControl(controls, "News");
   QFont news_font = panel_font;
-  for (int pixels = QFontInfo(panel_font).pixelSize(); pixels > 8; --pixels) {
-    news_font.setPixelSize(pixels);
-    if (QFontMetrics(news_font).height() <= news->height()) break;
+  if (QFontMetrics(panel_font).height() > news->height()) {
+    for (int pixels = QFontInfo(panel_font).pixelSize() - 1; pixels > 8; --pixels) {
+      news_font.setPixelSize(pixels);
+      if (QFontMetrics(news_font).height() <= news->height()) break;
+    }
   }
   news->setFont(news_font);
 }
