@@ -25,7 +25,13 @@ case "${1:-}" in
     if [ -f "$state" ]; then
       # shellcheck disable=SC1090
       . "$state"
-      [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null || true
+      if [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null; then
+        # Gone before this returns, so that a start right after finds the port free.
+        for _ in $(seq 100); do
+          kill -0 "$SERVER_PID" 2>/dev/null || break
+          sleep 0.05
+        done
+      fi
       rm -f "$state"
     fi
     ;;
