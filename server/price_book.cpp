@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "quotes/catalogue.h"
+
 namespace lumetta_server {
 namespace {
 
@@ -25,33 +27,38 @@ constexpr double kHongKongDollarsPerDollar = 7.80;
 
 enum class Unit { kDollarsPerOunce, kYuanPerGram, kHongKongDollarsPerTael };
 
-struct Product {
-  std::string_view code;
+// How the walk prices one product: in its metal, unit and currency, with its own premium and
+// spread. Row for row with the product table.
+struct Pricing {
   Metal metal;
   Unit unit;
   double premium;  // added to the converted metal price, in the product's unit
   double spread;   // sell minus buy, in the product's unit
 };
 
-constexpr std::array<Product, 17> kProducts = {{
-    {"rmb", kGold, Unit::kYuanPerGram, 0.0, 0.70},
-    {"gold", kGold, Unit::kDollarsPerOunce, 0.0, 2.00},
-    {"icbcrmbgold", kGold, Unit::kYuanPerGram, 0.10, 0.80},
-    {"icbcrmbsilver", kSilver, Unit::kYuanPerGram, 0.0, 0.12},
-    {"icbcrmbplatinum", kPlatinum, Unit::kYuanPerGram, 0.0, 4.00},
-    {"icbcusdgold", kGold, Unit::kDollarsPerOunce, 0.0, 3.00},
-    {"icbcusdsilver", kSilver, Unit::kDollarsPerOunce, 0.0, 0.40},
-    {"icbcusdplatinum", kPlatinum, Unit::kDollarsPerOunce, 0.0, 12.00},
-    {"ccbau9995", kGold, Unit::kYuanPerGram, -0.60, 0.80},
-    {"ccbau9999", kGold, Unit::kYuanPerGram, -0.30, 0.80},
-    {"bocrmb", kGold, Unit::kYuanPerGram, 0.05, 0.80},
-    {"bocusd", kGold, Unit::kDollarsPerOunce, 0.0, 3.00},
-    {"au", kGold, Unit::kDollarsPerOunce, 0.0, 0.50},
-    {"gt", kGold, Unit::kHongKongDollarsPerTael, 0.0, 80.00},
-    {"ag", kSilver, Unit::kDollarsPerOunce, 0.0, 0.04},
-    {"pt", kPlatinum, Unit::kDollarsPerOunce, 0.0, 5.00},
-    {"pa", kPalladium, Unit::kDollarsPerOunce, 0.0, 8.00},
+constexpr std::array<Pricing, quotes::kCatalogue.size()> kPricing = {{
+    {kGold, Unit::kYuanPerGram, 0.0, 0.70},              // rmb
+    {kGold, Unit::kDollarsPerOunce, 0.0, 2.00},          // gold
+    {kGold, Unit::kYuanPerGram, 0.10, 0.80},             // icbcrmbgold
+    {kSilver, Unit::kYuanPerGram, 0.0, 0.12},            // icbcrmbsilver
+    {kPlatinum, Unit::kYuanPerGram, 0.0, 4.00},          // icbcrmbplatinum
+    {kGold, Unit::kDollarsPerOunce, 0.0, 3.00},          // icbcusdgold
+    {kSilver, Unit::kDollarsPerOunce, 0.0, 0.40},        // icbcusdsilver
+    {kPlatinum, Unit::kDollarsPerOunce, 0.0, 12.00},     // icbcusdplatinum
+    {kGold, Unit::kYuanPerGram, -0.60, 0.80},            // ccbau9995
+    {kGold, Unit::kYuanPerGram, -0.30, 0.80},            // ccbau9999
+    {kGold, Unit::kYuanPerGram, 0.05, 0.80},             // bocrmb
+    {kGold, Unit::kDollarsPerOunce, 0.0, 3.00},          // bocusd
+    {kGold, Unit::kDollarsPerOunce, 0.0, 0.50},          // au
+    {kGold, Unit::kHongKongDollarsPerTael, 0.0, 80.00},  // gt
+    {kSilver, Unit::kDollarsPerOunce, 0.0, 0.04},        // ag
+    {kPlatinum, Unit::kDollarsPerOunce, 0.0, 5.00},      // pt
+    {kPalladium, Unit::kDollarsPerOunce, 0.0, 8.00},     // pa
 }};
+// A row left out would price its product at zero.
+static_assert(std::all_of(kPricing.begin(), kPricing.end(),
+                          [](const Pricing& row) { return row.spread > 0; }),
+              "every product has its pricing");
 
 double InUnit(double dollars_per_ounce, Unit unit) {
   switch (unit) {
@@ -93,9 +100,7 @@ void PriceBook::Advance(std::uint64_t steps) {
 }
 
 bool PriceBook::Drive(std::string_view code, std::int64_t buy_cents) {
-  const auto product = std::find_if(kProducts.begin(), kProducts.end(),
-                                    [code](const Product& each) { return each.code == code; });
-  if (product == kProducts.end()) return false;
+  if (quotes::FindProduct(code) == nullptr) return false;
   driven_.insert_or_assign(std::string(code), buy_cents);
   return true;
 }
@@ -122,15 +127,15 @@ std::optional<std::int64_t> ParseCents(std::string_view text) {
 
 std::vector<Quote> PriceBook::Quotes() const {
   std::vector<Quote> quotes;
-  quotes.reserve(kProducts.size());
-  for (const Product& product : kProducts) {
-    const double middle = InUnit(metals_[product.metal], product.unit) + product.premium;
-    const auto spread_cents = std::max<std::int64_t>(1, std::llround(product.spread * 100));
+  quotes.reserve(kPricing.size());
+  for (std::size_t row = 0; row < kPricing.size(); ++row) {
+    const Pricing& pricing = kPricing[row];
+    const std::string_view code = quotes::kCatalogue[row].code;
+    const double middle = InUnit(metals_[pricing.metal], pricing.unit) + pricing.premium;
+    const auto spread_cents = std::max<std::int64_t>(1, std::llround(pricing.spread * 100));
     std::int64_t buy = std::llround(middle * 100) - spread_cents / 2;
-    if (const auto driven = driven_.find(product.code); driven != driven_.end()) {
-      buy = driven->second;
-    }
-    quotes.push_back({std::string(product.code), buy, buy + spread_cents});
+    if (const auto driven = driven_.find(code); driven != driven_.end()) buy = driven->second;
+    quotes.push_back({std::string(code), buy, buy + spread_cents});
   }
   return quotes;
 }

@@ -6,14 +6,9 @@
 #include <vector>
 
 #include "shell/menu_table.h"
+#include "shell/qt_text.h"
 
-namespace {
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+using shell::Text;
 
 Main::Main(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("主界面"));

@@ -1,9 +1,14 @@
 #pragma once
 
 // The context menu tree in display order, with the marks the items carry when it is created.
+// The product submenu is made from the product table.
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <string_view>
+
+#include "quotes/catalogue.h"
 
 namespace shell {
 
@@ -17,7 +22,9 @@ struct MenuRow {
   bool checked;
 };
 
-inline constexpr std::array<MenuRow, 44> kMenuTree = {{
+namespace menu_rows {
+
+inline constexpr std::array<MenuRow, 14> kBeforeProducts = {{
     {0, "Menu_Menu", "系统菜单", MenuKind::kRoot, false},
     {1, "Menu_Show", "显示界面", MenuKind::kCommand, false},
     {1, "Menu_LockForm", "窗口锁定", MenuKind::kToggle, true},
@@ -32,27 +39,15 @@ inline constexpr std::array<MenuRow, 44> kMenuTree = {{
     {1, "Menu_AutoRun", "开机时启动软件", MenuKind::kToggle, true},
     {1, "Menu_Line_One", "-", MenuKind::kSeparator, false},
     {1, "Menu_PriceType", "报价类型", MenuKind::kSubmenu, false},
-    {2, "Menu_RMB", "Zentrova人民币黄金", MenuKind::kChoice, true},
-    {2, "Menu_GOLD", "Zentrova美元黄金", MenuKind::kChoice, true},
-    {2, "Menu_Price_Line_One", "-", MenuKind::kSeparator, false},
-    {2, "Menu_ICBC_RMB_GOLD", "工商银行人民币黄金", MenuKind::kChoice, true},
-    {2, "Menu_ICBC_RMB_SILVER", "工商银行人民币白银", MenuKind::kChoice, true},
-    {2, "Menu_ICBC_RMB_PLATINUM", "工商银行人民币铂金", MenuKind::kChoice, true},
-    {2, "Menu_ICBC_USD_GOLD", "工商银行美元黄金", MenuKind::kChoice, true},
-    {2, "Menu_ICBC_USD_SILVER", "工商银行美元白银", MenuKind::kChoice, true},
-    {2, "Menu_ICBC_USD_PLATINUM", "工商银行美元铂金", MenuKind::kChoice, true},
-    {2, "Menu_Price_Line_Two", "-", MenuKind::kSeparator, false},
-    {2, "Menu_CCB_AU9995", "建设银行AU9995", MenuKind::kChoice, true},
-    {2, "Menu_CCB_AU9999", "建设银行AU9999", MenuKind::kChoice, true},
-    {2, "Menu_Price_Line_Three", "-", MenuKind::kSeparator, false},
-    {2, "Menu_BOC_RMB_GOLD", "中国银行人民币黄金", MenuKind::kChoice, true},
-    {2, "Menu_BOC_USD_GOLD", "中国银行美元黄金", MenuKind::kChoice, true},
-    {2, "Menu_Price_Line_Four", "-", MenuKind::kSeparator, false},
-    {2, "Menu_AU", "现货黄金", MenuKind::kChoice, true},
-    {2, "Menu_GT", "香港黄金", MenuKind::kChoice, true},
-    {2, "Menu_AG", "现货白银", MenuKind::kChoice, true},
-    {2, "Menu_PT", "现货铂金", MenuKind::kChoice, true},
-    {2, "Menu_PA", "现货钯金", MenuKind::kChoice, true},
+}};
+
+// The separators between the product menu's groups, in order.
+inline constexpr std::array<std::string_view, 4> kProductSeparators = {
+    "Menu_Price_Line_One", "Menu_Price_Line_Two", "Menu_Price_Line_Three", "Menu_Price_Line_Four"};
+static_assert(kProductSeparators.size() + 1 == quotes::CountBankGroups(),
+              "one separator between each two groups of the product menu");
+
+inline constexpr std::array<MenuRow, 9> kAfterProducts = {{
     {1, "Menu_Speed", "报价更新速度", MenuKind::kSubmenu, false},
     {2, "Menu_Speed_Quick", "快速", MenuKind::kChoice, true},
     {2, "Menu_Speed_Normal", "正常", MenuKind::kChoice, true},
@@ -64,5 +59,27 @@ inline constexpr std::array<MenuRow, 44> kMenuTree = {{
     {1, "Menu_CheckUpDate", "检测升级", MenuKind::kCommand, false},
     {1, "Menu_Exit", "退出", MenuKind::kCommand, false},
 }};
+
+inline constexpr std::size_t kRowCount = kBeforeProducts.size() + quotes::kCatalogue.size() +
+                                         kProductSeparators.size() + kAfterProducts.size();
+
+constexpr std::array<MenuRow, kRowCount> Tree() {
+  std::array<MenuRow, kRowCount> rows{};
+  auto* out = std::copy(kBeforeProducts.begin(), kBeforeProducts.end(), rows.begin());
+  const auto* separator = kProductSeparators.begin();
+  for (std::size_t i = 0; i < quotes::kCatalogue.size(); ++i) {
+    const quotes::Product& product = quotes::kCatalogue[i];
+    if (i > 0 && product.bank != quotes::kCatalogue[i - 1].bank) {
+      *out++ = {2, *separator++, "-", MenuKind::kSeparator, false};
+    }
+    *out++ = {2, product.menu_item, product.display_name, MenuKind::kChoice, true};
+  }
+  std::copy(kAfterProducts.begin(), kAfterProducts.end(), out);
+  return rows;
+}
+
+}  // namespace menu_rows
+
+inline constexpr std::array<MenuRow, menu_rows::kRowCount> kMenuTree = menu_rows::Tree();
 
 }  // namespace shell

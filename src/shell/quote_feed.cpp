@@ -77,7 +77,7 @@ void QuoteFeed::PriceChange(const QString& price_type_string) {
         {controls_.boc, quotes::Shortcut::kBoc},
         {controls_.other, quotes::Shortcut::kOther}};
     for (const auto& [control, shortcut] : shortcuts) {
-      control->setVisible(product->shortcut == shortcut);
+      control->setVisible(quotes::ShortcutOf(product->bank) == shortcut);
     }
     controls_.price_type->setText(Text(product->short_label));
     for (const quotes::Product& other : quotes::kCatalogue) {
