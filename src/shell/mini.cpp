@@ -23,13 +23,6 @@
 #include "text/ascii_case.h"
 #include "window/lock_and_opacity.h"
 
-namespace {
-
-// How long start-up may wait for the server, all its requests together.
-constexpr std::chrono::milliseconds kStartupBudget{5000};
-
-}  // namespace
-
 using shell::FindControl;
 using shell::Text;
 
@@ -65,7 +58,7 @@ Mini::Mini(Environment environment, QWidget* parent)
            // The time a person takes to answer is not the server's: the steps after the
            // question get the whole budget.
            [this] {
-             if (!startup_budget_.Running()) startup_budget_.Begin(kStartupBudget);
+             if (!startup_budget_.StartupOver()) startup_budget_.Begin();
            }},
           environment_, MenuLookup(), ini_, startup_budget_),
       alerts_(
@@ -109,7 +102,7 @@ QColor Mini::ButtonTextColor() const { return shell::ButtonTextColor(*this); }
 void Mini::Load() {
   // The update check and the first quote come before the panel shows, but a server that does
   // not answer must not keep it away for long.
-  startup_budget_.Begin(kStartupBudget);
+  startup_budget_.Begin();
   // Before anything is read: an accepted update ends the program here.
   CheckUpDate(QStringLiteral("0"));
   if (ended_) return;
@@ -139,7 +132,7 @@ void Mini::Load() {
 
   show();
   raise();
-  startup_budget_.End();
+  startup_budget_.EndStartup();
   StartTimers();
 }
 

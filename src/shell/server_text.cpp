@@ -14,16 +14,11 @@ std::string GetText(const std::string& url, const Code::HttpLimits& limits) {
 
 }  // namespace
 
-std::chrono::milliseconds StartupBudget::Left() const {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now_());
-  return std::max(left, std::chrono::milliseconds(0));
-}
-
 ServerText::ServerText(QObject* receiver, const StartupBudget& budget)
     : fetcher_(receiver), budget_(budget) {}
 
 void ServerText::Get(const std::string& url, Fetcher::Apply apply) {
-  if (budget_.Running()) {
+  if (budget_.StartupOver()) {
     fetcher_.Start([url](const Code::HttpLimits& limits) { return GetText(url, limits); },
                    std::move(apply));
     return;
