@@ -89,6 +89,8 @@ std::optional<QuoteUpdate> ApplyQuoteReply(std::string_view reply, std::string_v
       }
     }
 
+    update->code = code;
+    update->buy = buy;
     record.assign(code);
     record += '|';
     record += buy;

@@ -14,6 +14,8 @@ enum class Trend { kRise, kFlat, kFall };
 struct QuoteUpdate {
   std::string caption;                 // new caption of the Price label
   std::string record;                  // new previous-quote record (code|buy|sell as received)
+  std::string code;                    // the product's code and buy price as received, from
+  std::string buy;                     // the last line of the product in the reply
   std::optional<Trend> trend;          // set only when a comparison was made
   std::optional<std::string> tooltip;  // set together with trend
 

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QTimer>
 #include <QWidget>
-#include <algorithm>
 #include <utility>
 
 #include "net/endpoints.h"
@@ -114,12 +113,7 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
   if (update->trend) ShowTrend(static_cast<int>(*update->trend));
   if (update->tooltip) Tray::SetTrayTip(QString::fromStdString(*update->tooltip));
   record_ = update->record;
-  if (listener_.quoted) {
-    // The record is code|buy|sell as received; the code is the selected one in its own case.
-    const std::string code = record_.substr(0, price_type_value_.size());
-    const std::string rest = record_.substr(std::min(record_.size(), code.size() + 1));
-    listener_.quoted(code, rest.substr(0, rest.find('|')));
-  }
+  if (listener_.quoted) listener_.quoted(update->code, update->buy);
 }
 
 void QuoteFeed::ShowTrend(int trend) {

@@ -150,6 +150,13 @@ TEST(ApplyQuoteReplyTest, SecondLineForTheProductIsComparedWithTheFirst) {
   ASSERT_TRUE(update.has_value());
   EXPECT_EQ(update->trend, Trend::kFlat);
   EXPECT_EQ(update->record, "rmb|270.5|272");
+
+  // What the alerts hear is the last line's code and buy text as received, never re-read from
+  // the record: a '|' inside a field stays in that field.
+  update = Apply("RMB,270.50,271.10\r\nRmb,27|0.40,271.00\r\ngold,1,2\r\n", "rmb", "");
+  ASSERT_TRUE(update.has_value());
+  EXPECT_EQ(update->code, "Rmb");
+  EXPECT_EQ(update->buy, "27|0.40");
 }
 
 TEST(ApplyQuoteReplyTest, ProductSwitchAndPreviousRecordsThatAreNotCompared) {
