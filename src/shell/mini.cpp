@@ -32,13 +32,14 @@ Mini::Mini(Environment environment, QWidget* parent)
       startup_budget_(environment_.now),
       created_at_(environment_.now()),
       controls_(shell::CreateControls(this)),
+      tip_(std::string(shell::kFirstTrayTip)),
       quotes_(this,
               {FindControl(controls_, "Price"), FindControl(controls_, "PriceType"),
                FindControl(controls_, "UpImage"), FindControl(controls_, "MidImage"),
                FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
-              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now,
+              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now, tip_,
               {[this] { alerts_.ShowMark(); },
                [this](const std::string& code, const std::string& buy) {
                  alerts_.OnQuote(code, buy);
@@ -63,7 +64,7 @@ Mini::Mini(Environment environment, QWidget* parent)
           environment_, MenuLookup(), ini_, startup_budget_),
       alerts_(
           this, MenuLookup(), ini_, [this] { return PriceTypeValue(); },
-          [this](const QString& code) { return GetPriceType(code); }, environment_.notify) {
+          [this](const QString& code) { return GetPriceType(code); }, environment_.notify, tip_) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -121,8 +122,7 @@ void Mini::Load() {
   window_.ApplyStoredLockAndOpacity();
   services_.ApplyStoredAutoRun();
 
-  Tray::AddTrayIcon(this, windowIcon(), Text(shell::kFirstTrayTip),
-                    [this](int event) { TrayEvent(event); });
+  Tray::AddTrayIcon(this, windowIcon(), tip_.Text(), [this](int event) { TrayEvent(event); });
 
   KeepOnTop();
 

@@ -21,6 +21,7 @@
 #include "shell/price_alerts.h"
 #include "shell/quote_feed.h"
 #include "shell/server_text.h"
+#include "shell/tray_tip_parts.h"
 #include "shell/window_behaviour.h"
 
 class Main;
@@ -63,7 +64,6 @@ class Mini : public QWidget {
   void NewsHoverOn() { news_.HoverOn(); }
   void NewsHoverOff() { news_.HoverOff(); }
   const QString& NewsList() const { return news_.List(); }
-  int NewsIndex() const { return news_.Index(); }
 
   // Position lock and opacity. `LockString` is "lock" or "unlock" in any case; any other text
   // changes nothing. The opacity is a percentage of the menu, applied only while locked.
@@ -145,6 +145,8 @@ class Mini : public QWidget {
   std::chrono::steady_clock::time_point created_at_;
   shell::ControlSet controls_;
   std::unique_ptr<Main> main_;
+  // The tray tip's parts; the features below each own one.
+  shell::TrayTipParts tip_;
   shell::QuoteFeed quotes_;
   shell::NewsFeed news_;
   shell::WindowBehaviour window_;

@@ -10,20 +10,21 @@
 #include "settings/settings_schema.h"
 #include "shell/alert_dialog.h"
 #include "shell/qt_text.h"
-#include "shell/tray.h"
 #include "text/ascii_case.h"
 
 namespace shell {
 
 PriceAlerts::PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
                          std::function<QString()> selected,
-                         std::function<QString(const QString& code)> display_name, Notify notify)
+                         std::function<QString(const QString& code)> display_name, Notify notify,
+                         TrayTipParts& tip)
     : panel_(panel),
       menu_item_(std::move(menu_item)),
       ini_(ini),
       selected_(std::move(selected)),
       display_name_(std::move(display_name)),
-      notify_(std::move(notify)) {}
+      notify_(std::move(notify)),
+      tip_(tip) {}
 
 void PriceAlerts::ConnectMenu(const Main& menu) {
   QObject::connect(menu.Item("Menu_Alert"), &QAction::triggered, panel_, [this] { OpenDialog(); });
@@ -90,25 +91,21 @@ void PriceAlerts::OpenDialog() {
 AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }
 
 void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) {
-  // The crossing's tip lasts until the next quote, unless something else replaced it already.
-  if (!alert_tip_.isEmpty() && Tray::CurrentTip() == alert_tip_) Tray::SetTrayTip(covered_tip_);
-  alert_tip_.clear();
+  // The crossing's lines last until the next quote.
+  tip_.Clear(Tray::TipPart::kAlert);
   const std::optional<alerts::Level> buy = alerts::ParseLevel(buy_text);
   if (!buy) return;
   const std::string lower = text::AsciiLower(code);
   const std::vector<alerts::Crossing> crossings = book_.OnQuote(lower, buy->value);
   if (crossings.empty()) return;
   const QString summary = display_name_(Text(lower));
-  QString lines;
+  std::string lines;
   for (const alerts::Crossing& crossing : crossings) {
-    const QString body = Text(alerts::CrossingText(buy_text, crossing));
-    if (notify_) notify_(summary, body);
-    lines += QStringLiteral("\r\n   ") + body;
+    const std::string body = alerts::CrossingText(buy_text, crossing);
+    if (notify_) notify_(summary, Text(body));
+    lines += "\r\n   " + body;
   }
-  covered_tip_ = Tray::CurrentTip();
-  // The crossing first: the tip shows only what fits its field.
-  Tray::SetTrayTip(lines + covered_tip_);
-  alert_tip_ = Tray::CurrentTip();
+  tip_.Set(Tray::TipPart::kAlert, std::move(lines));
 }
 
 }  // namespace shell

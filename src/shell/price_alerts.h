@@ -12,6 +12,7 @@
 
 #include "alerts/price_alert.h"
 #include "shell/main_menu.h"
+#include "shell/tray_tip_parts.h"
 
 class IniClass;
 
@@ -26,7 +27,8 @@ class PriceAlerts {
   // `selected` gives the selected product's code, `display_name` a code's display name.
   PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
               std::function<QString()> selected,
-              std::function<QString(const QString& code)> display_name, Notify notify);
+              std::function<QString(const QString& code)> display_name, Notify notify,
+              TrayTipParts& tip);
 
   void ConnectMenu(const Main& menu);
   // Start-up's reading of every product's stored alert; a stored value that does not read
@@ -59,9 +61,8 @@ class PriceAlerts {
   // Products whose stored value was refused, removed at the next change.
   std::set<std::string> refused_;
   QPointer<AlertDialog> dialog_;
-  // The tip that says which level was crossed, and the one it covers until the next quote.
-  QString alert_tip_;
-  QString covered_tip_;
+  // The tip's alert part is this object's: the crossed levels, until the next quote.
+  TrayTipParts& tip_;
 };
 
 }  // namespace shell

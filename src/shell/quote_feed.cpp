@@ -13,8 +13,8 @@
 #include "shell/control.h"
 #include "shell/layout.h"
 #include "shell/named_timer.h"
+#include "shell/panel_colors.h"
 #include "shell/qt_text.h"
-#include "shell/tray.h"
 #include "text/ascii_case.h"
 
 namespace shell {
@@ -23,7 +23,7 @@ using settings::Key;
 
 QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item,
                      const IniClass& ini, const StartupBudget& budget, std::string server_host,
-                     StartupBudget::Clock now, Listener listener)
+                     StartupBudget::Clock now, TrayTipParts& tip, Listener listener)
     : panel_(panel),
       controls_(controls),
       menu_item_(std::move(menu_item)),
@@ -34,7 +34,8 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       now_(std::move(now)),
       listener_(std::move(listener)),
       chosen_at_(now_()),
-      trend_color_(ButtonTextColor(*panel)) {
+      trend_color_(ButtonTextColor(*panel)),
+      tip_(tip) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { GetPrice(); });
 }
 
@@ -63,7 +64,7 @@ void QuoteFeed::PriceChange(const QString& price_type_string) {
   const std::string code = text::AsciiLower(Utf8(price_type_string));
   price_type_value_ = QString::fromStdString(code);
   // The new product's quotes are awaited afresh; the old product's age says nothing of them.
-  ClearStopped();
+  ClearStale();
   chosen_at_ = now_();
   applied_at_.reset();
   // Stored before the look-up, so whatever was asked for is what the next start reads.
@@ -108,10 +109,10 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
   if (!update) return;
   applied_at_ = now_();
   applied_clock_ = QTime::currentTime();
-  ClearStopped();
+  ClearStale();
   controls_.price->setText(QString::fromStdString(update->caption));
   if (update->trend) ShowTrend(static_cast<int>(*update->trend));
-  if (update->tooltip) Tray::SetTrayTip(QString::fromStdString(*update->tooltip));
+  if (update->tooltip) tip_.Set(Tray::TipPart::kQuote, *update->tooltip);
   record_ = update->record;
   if (listener_.quoted) listener_.quoted(update->code, update->buy);
 }
@@ -122,36 +123,34 @@ void QuoteFeed::ShowTrend(int trend) {
   controls_.mid->setVisible(state == quotes::Trend::kFlat);
   controls_.down->setVisible(state == quotes::Trend::kFall);
   QColor color = ButtonTextColor(*panel_);
-  if (state == quotes::Trend::kRise) color = QColor(255, 0, 0);
-  if (state == quotes::Trend::kFall) color = QColor(0, 0xC0, 0);
+  if (state == quotes::Trend::kRise) color = QColor(kRiseColor);
+  if (state == quotes::Trend::kFall) color = QColor(kFallColor);
   trend_color_ = color;
-  if (!stopped_) SetTextColor(controls_.price, color);
+  if (!stale_) SetTextColor(controls_.price, color);
 }
 
 void QuoteFeed::ShowAge() {
-  if (stopped_) return;
+  if (stale_) return;
   const quotes::QuoteAge age = quotes::AgeOfQuote(now_(), applied_at_, chosen_at_,
                                                   std::chrono::milliseconds(timer_->interval()));
   if (age == quotes::QuoteAge::kLive) return;
-  stopped_ = true;
-  tip_before_stop_ = Tray::CurrentTip();
-  SetTextColor(controls_.price, panel_->palette().color(QPalette::Disabled, QPalette::WindowText));
+  stale_ = true;
+  SetTextColor(controls_.price, StaleColor(*panel_));
   if (age == quotes::QuoteAge::kNeverCame) {
-    Tray::SetTrayTip(Text(quotes::NoServerTipLine(server_host_)));
+    tip_.Set(Tray::TipPart::kNoServer, quotes::NoServerTipLine(server_host_));
     return;
   }
-  const std::string line = quotes::StoppedTipLine(applied_clock_.hour(), applied_clock_.minute(),
-                                                  applied_clock_.second());
-  // The quote's own tip opens with a line break; the first tip ("Lumetta v1.0") does not.
-  const bool own_line = tip_before_stop_.startsWith(QLatin1Char('\r'));
-  Tray::SetTrayTip(Text(line) + (own_line ? QString() : QStringLiteral("\r\n")) + tip_before_stop_);
+  tip_.Set(Tray::TipPart::kStale,
+           quotes::StoppedTipLine(applied_clock_.hour(), applied_clock_.minute(),
+                                  applied_clock_.second()));
 }
 
-void QuoteFeed::ClearStopped() {
-  if (!stopped_) return;
-  stopped_ = false;
+void QuoteFeed::ClearStale() {
+  if (!stale_) return;
+  stale_ = false;
   SetTextColor(controls_.price, trend_color_);
-  Tray::SetTrayTip(tip_before_stop_);
+  tip_.Clear(Tray::TipPart::kNoServer);
+  tip_.Clear(Tray::TipPart::kStale);
 }
 
 void QuoteFeed::ChangeRefreshTime(QString& refresh_time_string) {

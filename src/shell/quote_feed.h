@@ -14,6 +14,7 @@
 #include "quotes/quote_age.h"
 #include "shell/main_menu.h"
 #include "shell/server_text.h"
+#include "shell/tray_tip_parts.h"
 
 class IniClass;
 class QTimer;
@@ -47,7 +48,7 @@ class QuoteFeed {
 
   QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item, const IniClass& ini,
             const StartupBudget& budget, std::string server_host, StartupBudget::Clock now,
-            Listener listener = {});
+            TrayTipParts& tip, Listener listener = {});
 
   // Connects the product and speed items of a newly made menu.
   void ConnectMenu(const Main& menu);
@@ -68,15 +69,13 @@ class QuoteFeed {
   const std::string& Record() const { return record_; }
   QTimer* Timer() const { return timer_; }
   bool Busy() const { return fetch_.Busy(); }
-  // Whether the panel says that the quote on view stopped updating.
-  bool ShowsStopped() const { return stopped_; }
 
  private:
   void ApplyPrice(const std::string& reply);
   void ShowTrend(int trend);
   void ShowAge();
-  // Puts back the colour and the tip that the stopped sign replaced.
-  void ClearStopped();
+  // Takes the stale sign off: the trend's colour and the tip without the stale line.
+  void ClearStale();
 
   QWidget* panel_;
   Controls controls_;
@@ -96,8 +95,10 @@ class QuoteFeed {
   std::optional<quotes::MonotonicTime> applied_at_;
   QTime applied_clock_;
   QColor trend_color_;
-  bool stopped_ = false;
-  QString tip_before_stop_;
+  // Whether the panel says that the quote on view is stale.
+  bool stale_ = false;
+  // The tip's quote, stale and no-server parts are this feed's.
+  TrayTipParts& tip_;
 };
 
 }  // namespace shell
