@@ -43,17 +43,17 @@ AlertDialog::AlertDialog(QWidget* parent, const QString& display_name,
   fields->addRow(QStringLiteral("低于"), below_);
   auto* buttons = new QDialogButtonBox(this);
   ok_ = buttons->addButton(QDialogButtonBox::Ok);
-  cancel_ = buttons->addButton(QDialogButtonBox::Cancel);
+  QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
   clear_ = buttons->addButton(QStringLiteral("清除"), QDialogButtonBox::ResetRole);
   ok_->setText(QStringLiteral("确定"));
-  cancel_->setText(QStringLiteral("取消"));
+  cancel->setText(QStringLiteral("取消"));
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(message_);
   layout->addWidget(buttons);
 
   connect(ok_, &QPushButton::clicked, this, [this] { TryAccept(); });
-  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(clear_, &QPushButton::clicked, this, [this] {
     done_({});
     accept();

@@ -27,7 +27,6 @@ class AlertDialog : public QDialog {
   QLabel* Message() const { return message_; }
   QPushButton* OkButton() const { return ok_; }
   QPushButton* ClearButton() const { return clear_; }
-  QPushButton* CancelButton() const { return cancel_; }
 
  private:
   void TryAccept();
@@ -37,7 +36,6 @@ class AlertDialog : public QDialog {
   QLabel* message_;
   QPushButton* ok_;
   QPushButton* clear_;
-  QPushButton* cancel_;
   std::function<void(const alerts::Levels&)> done_;
 };
 

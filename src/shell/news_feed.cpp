@@ -9,6 +9,7 @@
 #include "news/news_ticker.h"
 #include "shell/control.h"
 #include "shell/named_timer.h"
+#include "shell/panel_colors.h"
 #include "shell/qt_text.h"
 
 namespace shell {
@@ -81,9 +82,9 @@ void NewsFeed::Click() {
 }
 
 void NewsFeed::HoverOn() {
-  const QColor red(255, 0, 0);
-  if (label_->palette().color(QPalette::WindowText) == red) return;
-  SetTextColor(label_, red);
+  const QColor hover(kHeadlineHoverColor);
+  if (label_->palette().color(QPalette::WindowText) == hover) return;
+  SetTextColor(label_, hover);
   QFont font = label_->font();
   font.setUnderline(true);
   label_->setFont(font);

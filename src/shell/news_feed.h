@@ -32,7 +32,6 @@ class NewsFeed {
   void HoverOff();
 
   const QString& List() const { return list_; }
-  int Index() const { return index_; }
   QTimer* Timer() const { return timer_; }
   bool Busy() const { return fetch_.Busy(); }
 
