@@ -10,10 +10,10 @@ QuoteAge AgeOfQuote(MonotonicTime now, std::optional<MonotonicTime> last_applied
                     MonotonicTime chosen_at, std::chrono::milliseconds refresh_interval) {
   const std::chrono::milliseconds limit = std::max(kStaleFloor, kStaleIntervals * refresh_interval);
   if (!last_applied) return now - chosen_at > limit ? QuoteAge::kNeverCame : QuoteAge::kLive;
-  return now - *last_applied > limit ? QuoteAge::kStopped : QuoteAge::kLive;
+  return now - *last_applied > limit ? QuoteAge::kStale : QuoteAge::kLive;
 }
 
-std::string StoppedTipLine(int hour, int minute, int second) {
+std::string StaleTipLine(int hour, int minute, int second) {
   std::array<char, 16> clock{};
   std::snprintf(clock.data(), clock.size(), "%02d:%02d:%02d", hour % 100, minute % 100,
                 second % 100);

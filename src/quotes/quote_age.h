@@ -13,14 +13,14 @@ namespace quotes {
 
 using MonotonicTime = std::chrono::steady_clock::time_point;
 
-// The shortest age at which a quote counts as stopped, whatever the refresh speed.
+// The shortest age at which a quote counts as stale, whatever the refresh speed.
 inline constexpr std::chrono::milliseconds kStaleFloor{30000};
-// How many refresh intervals a quote may miss before it counts as stopped.
+// How many refresh intervals a quote may miss before it counts as stale.
 inline constexpr int kStaleIntervals = 3;
 
 enum class QuoteAge {
   kLive,       // the last quote is recent enough, or the first may still come
-  kStopped,    // a quote was applied, but too long ago
+  kStale,    // a quote was applied, but too long ago
   kNeverCame,  // none has come since the product was chosen, for too long
 };
 
@@ -30,8 +30,8 @@ enum class QuoteAge {
 QuoteAge AgeOfQuote(MonotonicTime now, std::optional<MonotonicTime> last_applied,
                     MonotonicTime chosen_at, std::chrono::milliseconds refresh_interval);
 
-// The tip's first line while the quote is stopped: since when, in local time.
-std::string StoppedTipLine(int hour, int minute, int second);
+// The tip's first line while the quote is stale: since when, in local time.
+std::string StaleTipLine(int hour, int minute, int second);
 // The tip while no quote has come: the server the panel is configured for.
 std::string NoServerTipLine(std::string_view server_host);
 

@@ -141,7 +141,7 @@ void QuoteFeed::ShowAge() {
     return;
   }
   tip_.Set(Tray::TipPart::kStale,
-           quotes::StoppedTipLine(applied_clock_.hour(), applied_clock_.minute(),
+           quotes::StaleTipLine(applied_clock_.hour(), applied_clock_.minute(),
                                   applied_clock_.second()));
 }
 

@@ -32,12 +32,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, QuoteAgeTest,
                          ::testing::Values(
                              // At 3 s and 5 s the 30 s floor holds: exactly 30 s old is still live.
                              AgeCase{3000, 1000, 31000, QuoteAge::kLive},
-                             AgeCase{3000, 1000, 31001, QuoteAge::kStopped},
-                             AgeCase{5000, 0, 30001, QuoteAge::kStopped},
+                             AgeCase{3000, 1000, 31001, QuoteAge::kStale},
+                             AgeCase{5000, 0, 30001, QuoteAge::kStale},
                              // At 15 s three intervals are longer than the floor.
                              AgeCase{15000, 0, 30001, QuoteAge::kLive},
                              AgeCase{15000, 0, 45000, QuoteAge::kLive},
-                             AgeCase{15000, 0, 45001, QuoteAge::kStopped},
+                             AgeCase{15000, 0, 45001, QuoteAge::kStale},
                              // No quote since the choice: measured from the choice itself.
                              AgeCase{3000, std::nullopt, 30000, QuoteAge::kLive},
                              AgeCase{3000, std::nullopt, 30001, QuoteAge::kNeverCame},
@@ -46,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, QuoteAgeTest,
                              AgeCase{3000, 90000, 90500, QuoteAge::kLive}));
 
 TEST(QuoteAgeTipTest, LinesNameTheTimeAndTheServer) {
-  EXPECT_EQ(quotes::StoppedTipLine(9, 5, 7), "行情暂停更新 最后报价 09:05:07");
-  EXPECT_EQ(quotes::StoppedTipLine(23, 59, 0), "行情暂停更新 最后报价 23:59:00");
+  EXPECT_EQ(quotes::StaleTipLine(9, 5, 7), "行情暂停更新 最后报价 09:05:07");
+  EXPECT_EQ(quotes::StaleTipLine(23, 59, 0), "行情暂停更新 最后报价 23:59:00");
   EXPECT_EQ(quotes::NoServerTipLine("127.0.0.1:8750"), "无法连接行情服务器 127.0.0.1:8750");
 }
 
