@@ -6,11 +6,33 @@
 
 namespace quotes {
 
+namespace {
+
+std::chrono::milliseconds StaleLimit(std::chrono::milliseconds refresh_interval) {
+  return std::max(kStaleFloor, kStaleIntervals * refresh_interval);
+}
+
+}  // namespace
+
 QuoteAge AgeOfQuote(MonotonicTime now, std::optional<MonotonicTime> last_applied,
                     MonotonicTime chosen_at, std::chrono::milliseconds refresh_interval) {
-  const std::chrono::milliseconds limit = std::max(kStaleFloor, kStaleIntervals * refresh_interval);
+  const std::chrono::milliseconds limit = StaleLimit(refresh_interval);
   if (!last_applied) return now - chosen_at > limit ? QuoteAge::kNeverCame : QuoteAge::kLive;
   return now - *last_applied > limit ? QuoteAge::kStale : QuoteAge::kLive;
+}
+
+std::chrono::milliseconds TimeUntilStale(MonotonicTime now,
+                                         std::optional<MonotonicTime> last_applied,
+                                         MonotonicTime chosen_at,
+                                         std::chrono::milliseconds refresh_interval) {
+  using std::chrono::milliseconds;
+  if (AgeOfQuote(now, last_applied, chosen_at, refresh_interval) != QuoteAge::kLive) {
+    return milliseconds(0);
+  }
+  // Stale means older than the limit: the first whole millisecond past it.
+  const MonotonicTime since = last_applied.value_or(chosen_at);
+  return std::chrono::ceil<milliseconds>(since + StaleLimit(refresh_interval) - now) +
+         milliseconds(1);
 }
 
 std::string StaleTipLine(int hour, int minute, int second) {

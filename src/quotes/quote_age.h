@@ -20,7 +20,7 @@ inline constexpr int kStaleIntervals = 3;
 
 enum class QuoteAge {
   kLive,       // the last quote is recent enough, or the first may still come
-  kStale,    // a quote was applied, but too long ago
+  kStale,      // a quote was applied, but too long ago
   kNeverCame,  // none has come since the product was chosen, for too long
 };
 
@@ -29,6 +29,14 @@ enum class QuoteAge {
 // older than kStaleFloor or kStaleIntervals refresh intervals, whichever is longer.
 QuoteAge AgeOfQuote(MonotonicTime now, std::optional<MonotonicTime> last_applied,
                     MonotonicTime chosen_at, std::chrono::milliseconds refresh_interval);
+
+// How long from `now` until AgeOfQuote, with the same arguments, stops saying kLive: the
+// shortest wait after which it would (zero when it already does). Lets the panel turn grey when
+// the limit passes, with one timer that never fires while quotes keep coming.
+std::chrono::milliseconds TimeUntilStale(MonotonicTime now,
+                                         std::optional<MonotonicTime> last_applied,
+                                         MonotonicTime chosen_at,
+                                         std::chrono::milliseconds refresh_interval);
 
 // The tip's first line while the quote is stale: since when, in local time.
 std::string StaleTipLine(int hour, int minute, int second);

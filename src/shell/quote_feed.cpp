@@ -30,6 +30,7 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       ini_(ini),
       server_host_(std::move(server_host)),
       timer_(MakeTimer(panel, "PriceTimer", 3000)),
+      stale_timer_(MakeTimer(panel, "StaleTimer", 0)),
       fetch_(panel, budget),
       now_(std::move(now)),
       listener_(std::move(listener)),
@@ -37,6 +38,8 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       trend_color_(ButtonTextColor(*panel)),
       tip_(tip) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { GetPrice(); });
+  stale_timer_->setSingleShot(true);
+  QObject::connect(stale_timer_, &QTimer::timeout, panel_, [this] { ShowAge(); });
 }
 
 void QuoteFeed::ConnectMenu(const Main& menu) {
@@ -110,6 +113,7 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
   applied_at_ = now_();
   applied_clock_ = QTime::currentTime();
   ClearStale();
+  ShowAge();
   controls_.price->setText(QString::fromStdString(update->caption));
   if (update->trend) ShowTrend(static_cast<int>(*update->trend));
   if (update->tooltip) tip_.Set(Tray::TipPart::kQuote, *update->tooltip);
@@ -131,9 +135,16 @@ void QuoteFeed::ShowTrend(int trend) {
 
 void QuoteFeed::ShowAge() {
   if (stale_) return;
-  const quotes::QuoteAge age = quotes::AgeOfQuote(now_(), applied_at_, chosen_at_,
-                                                  std::chrono::milliseconds(timer_->interval()));
-  if (age == quotes::QuoteAge::kLive) return;
+  const quotes::MonotonicTime now = now_();
+  const std::chrono::milliseconds interval(timer_->interval());
+  const quotes::QuoteAge age = quotes::AgeOfQuote(now, applied_at_, chosen_at_, interval);
+  if (age == quotes::QuoteAge::kLive) {
+    // The sign comes when the limit passes, not at the next refresh after it. The timer is
+    // moved on by every quote, so it fires only once the quotes stop.
+    stale_timer_->start(quotes::TimeUntilStale(now, applied_at_, chosen_at_, interval));
+    return;
+  }
+  stale_timer_->stop();
   stale_ = true;
   SetTextColor(controls_.price, StaleColor(*panel_));
   if (age == quotes::QuoteAge::kNeverCame) {
@@ -142,7 +153,7 @@ void QuoteFeed::ShowAge() {
   }
   tip_.Set(Tray::TipPart::kStale,
            quotes::StaleTipLine(applied_clock_.hour(), applied_clock_.minute(),
-                                  applied_clock_.second()));
+                                applied_clock_.second()));
 }
 
 void QuoteFeed::ClearStale() {
@@ -163,6 +174,8 @@ void QuoteFeed::ChangeRefreshTime(QString& refresh_time_string) {
   refresh_time_value_ = refresh_time_string;
   // Only the interval changes; the next fetch comes from the timer.
   timer_->setInterval(quotes::RefreshIntervalMs(choice));
+  // The age limit may follow the interval.
+  ShowAge();
 }
 
 }  // namespace shell

@@ -73,6 +73,7 @@ class QuoteFeed {
  private:
   void ApplyPrice(const std::string& reply);
   void ShowTrend(int trend);
+  // Shows the stale sign once the quote on view is too old, else waits for that moment.
   void ShowAge();
   // Takes the stale sign off: the trend's colour and the tip without the stale line.
   void ClearStale();
@@ -83,6 +84,8 @@ class QuoteFeed {
   const IniClass& ini_;
   std::string server_host_;
   QTimer* timer_;
+  // Fires once when the quote on view would turn stale; each quote moves it on.
+  QTimer* stale_timer_;
   ServerText fetch_;
   QString price_type_value_;
   QString refresh_time_value_;

@@ -23,9 +23,19 @@ TEST_P(QuoteAgeTest, PlainlyOldOnlyPastTheLongerOfThirtySecondsAndThreeIntervals
   const quotes::MonotonicTime origin{std::chrono::hours(1)};
   std::optional<quotes::MonotonicTime> applied;
   if (c.applied_at_ms) applied = origin + milliseconds(*c.applied_at_ms);
-  EXPECT_EQ(quotes::AgeOfQuote(origin + milliseconds(c.now_ms), applied, origin,
-                               milliseconds(c.interval_ms)),
-            c.expected);
+  const quotes::MonotonicTime now = origin + milliseconds(c.now_ms);
+  const milliseconds interval(c.interval_ms);
+  EXPECT_EQ(quotes::AgeOfQuote(now, applied, origin, interval), c.expected);
+
+  // The wait for the sign ends exactly where the age stops being live, not a tick later.
+  const milliseconds wait = quotes::TimeUntilStale(now, applied, origin, interval);
+  if (c.expected != QuoteAge::kLive) {
+    EXPECT_EQ(wait, milliseconds(0));
+  } else {
+    EXPECT_NE(quotes::AgeOfQuote(now + wait, applied, origin, interval), QuoteAge::kLive);
+    EXPECT_EQ(quotes::AgeOfQuote(now + wait - milliseconds(1), applied, origin, interval),
+              QuoteAge::kLive);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, QuoteAgeTest,
