@@ -138,9 +138,10 @@ void Mini::Load() {
 
 void Mini::StartTimers() {
   // The timers count from the panel's creation, but nothing may tick while start-up runs (a
-  // question may hold it): each starts when start-up ends, and one whose first interval has
-  // already passed ticks at once.
-  const auto waited = environment_.now() - created_at_;
+  // question may hold it): each starts when start-up ends, one whose first interval has
+  // already passed ticks at once, and the others tick first when their first interval ends.
+  const auto waited =
+      std::chrono::duration_cast<std::chrono::milliseconds>(environment_.now() - created_at_);
   const std::pair<QTimer*, std::function<void()>> timers[] = {
       {CountTimer(), [this] { CountVisit(); }},
       {NewsTimer(), [this] { NewsTick(); }},
@@ -148,8 +149,20 @@ void Mini::StartTimers() {
       {PriceTimer(), [this] { GetPrice(); }},
   };
   for (const auto& [timer, tick] : timers) {
+    const int interval = timer->interval();
+    const auto first = std::chrono::milliseconds(interval) - waited;
     timer->start();
-    if (waited >= std::chrono::milliseconds(timer->interval())) QTimer::singleShot(0, this, tick);
+    if (first <= std::chrono::milliseconds(0)) {
+      QTimer::singleShot(0, this, tick);
+    } else if (first.count() < interval) {
+      // The first tick when the first interval ends, and the whole interval from it on,
+      // unless the timer's owner stopped it or chose another interval meanwhile.
+      QTimer::singleShot(first, timer, [timer, interval, tick = tick] {
+        if (!timer->isActive() || timer->interval() != interval) return;
+        timer->start();
+        tick();
+      });
+    }
   }
   // From here on the docking tick rests while it could not move the panel.
   window_.BeginTicking();

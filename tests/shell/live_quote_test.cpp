@@ -100,4 +100,53 @@ TEST_F(LiveQuoteTest, NoQuoteAtAllNamesTheServerAndAProductChoiceWaitsAfresh) {
   EXPECT_NE(PriceColor(), Grey());
 }
 
+// The grey comes when the age limit passes, on the slowest refresh too, without waiting for a
+// refresh tick; after a product switch it belongs to the new product.
+TEST_F(LiveQuoteTest, TheStaleSignComesWhenTheLimitPassesAndBelongsToTheSelectedProduct) {
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Mini& mini = StartMini(Server().host());
+  QString slow = QStringLiteral("10");
+  mini.ChangeRefreshTime(slow);
+  TickAfter(1s);
+  auto* stale_timer = mini.findChild<QTimer*>(QStringLiteral("StaleTimer"));
+  ASSERT_NE(stale_timer, nullptr);
+  const auto fire = [&](std::chrono::milliseconds later) {
+    clock_ahead_ += later;
+    ASSERT_TRUE(stale_timer->isActive());
+    QMetaObject::invokeMethod(stale_timer, "timeout");
+  };
+  // Early, as a coarse timer may be: nothing shows, and it waits for the rest.
+  const std::chrono::milliseconds wait(stale_timer->interval());
+  EXPECT_GT(wait, 29s);
+  fire(wait - 2ms);
+  EXPECT_NE(PriceColor(), Grey());
+  EXPECT_LE(stale_timer->interval(), 3);
+  fire(2ms);
+  EXPECT_EQ(PriceColor(), Grey());
+  EXPECT_TRUE(Tray::CurrentTip().startsWith(QStringLiteral("行情暂停更新 最后报价 ")));
+  EXPECT_FALSE(stale_timer->isActive());
+
+  // A product the server does not list: its own wait, and then the server is named, not the
+  // time of the other product's last quote.
+  mini.PriceChange(QStringLiteral("gold"));
+  Settle();
+  EXPECT_NE(PriceColor(), Grey());
+  fire(std::chrono::milliseconds(stale_timer->interval()));
+  EXPECT_EQ(PriceColor(), Grey());
+  EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("无法连接行情服务器 ") + Server().host().c_str());
+}
+
+// A timer whose first interval had not passed when start-up ended ticks first when it ends,
+// counted from the panel's creation, not a whole interval after start-up.
+TEST_F(LiveQuoteTest, TimersTickFirstWhenTheirFirstIntervalEndsCountedFromCreation) {
+  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Mini& mini = MakeMini(Server().host());
+  // Start-up took all but a moment of the 5 s refresh.
+  clock_ahead_ += 4900ms;
+  mini.Load();
+  ASSERT_EQ(RequestCount("/Soft/Price.asp"), 1U);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return RequestCount("/Soft/Price.asp") == 2U; }, 2500));
+  EXPECT_EQ(mini.PriceTimer()->interval(), 5000);
+}
+
 }  // namespace
