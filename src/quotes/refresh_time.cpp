@@ -17,7 +17,7 @@ const RefreshChoice* LookUp(std::string_view text) {
 }  // namespace
 
 std::string NormaliseRefreshTime(std::string_view text) {
-  return settings::KeepOrFallback(settings::Key::kRefreshTime, text);
+  return settings::Normalised(settings::Key::kRefreshTime, text);
 }
 
 const RefreshChoice& FindRefreshChoice(std::string_view choice) {

@@ -54,7 +54,7 @@ std::string StringValue(std::string_view text) {
 }  // namespace
 
 std::string NormaliseAutoRun(std::string_view auto_run) {
-  return settings::CanonicalOrFallback(settings::Key::kAutoRun, auto_run);
+  return settings::Normalised(settings::Key::kAutoRun, auto_run);
 }
 
 std::string CommandPath(std::string_view program_dir) {

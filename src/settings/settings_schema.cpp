@@ -1,40 +1,52 @@
 #include "settings/settings_schema.h"
 
-#include <array>
-#include <stdexcept>
-
 #include "settings/ini_class.h"
 #include "text/ascii_case.h"
 
 namespace settings {
 namespace {
 
-constexpr std::array<std::string_view, 3> kRefreshTimes = {"3", "5", "10"};
-constexpr std::array<std::string_view, 7> kTransparents = {"20", "30", "40", "50",
-                                                           "60", "70", "80"};
-constexpr std::array<std::string_view, 2> kLockStates = {"Lock", "UnLock"};
-constexpr std::array<std::string_view, 2> kAutoRuns = {"True", "False"};
-
-constexpr std::array<KeyRule, 7> kRules = {{
-    {"PriceType", "icbcrmbgold", {}, true},
-    {"RefreshTime", "5", kRefreshTimes, false},
-    {"Left", "", {}, false},
-    {"Top", "", {}, false},
-    {"LockState", "UnLock", kLockStates, true},
-    {"Transparent", "50", kTransparents, false},
-    {"AutoRun", "False", kAutoRuns, true},
-}};
-
-}  // namespace
-
-const KeyRule& RuleOf(Key key) {
-  const auto index = static_cast<std::size_t>(key);
-  if (index >= kRules.size()) throw std::invalid_argument("unknown settings key");
-  return kRules[index];
+// The enumerators run from zero; the first value past the last one has no rule.
+constexpr int CountKeys() {
+  int count = 0;
+  while (internal::RuleOrNull(static_cast<Key>(count)) != nullptr) ++count;
+  return count;
 }
+constexpr int kKeyCount = CountKeys();
 
-std::string_view AcceptedSpelling(Key key, std::string_view stored) {
-  const KeyRule& rule = RuleOf(key);
+constexpr bool EveryKeyHasItsOwnRule() {
+  for (int i = 0; i < kKeyCount; ++i) {
+    if (RuleOf(static_cast<Key>(i)).key != static_cast<Key>(i)) return false;
+  }
+  return true;
+}
+static_assert(EveryKeyHasItsOwnRule(), "a case of RuleOrNull returns another key's rule");
+
+constexpr bool NamesAreDistinct() {
+  for (int i = 0; i < kKeyCount; ++i) {
+    for (int j = 0; j < i; ++j) {
+      if (RuleOf(static_cast<Key>(i)).name == RuleOf(static_cast<Key>(j)).name) return false;
+    }
+  }
+  return true;
+}
+static_assert(NamesAreDistinct(), "two keys share a name in the file");
+
+// A fallback the reader would refuse on the next start would be rewritten at every start.
+constexpr bool FallbacksAreAccepted() {
+  for (int i = 0; i < kKeyCount; ++i) {
+    const Key key = static_cast<Key>(i);
+    if (RuleOf(key).normaliser != Normaliser::kNone && !IsListed(key, RuleOf(key).fallback)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(FallbacksAreAccepted(), "a fallback is not one of its key's accepted texts");
+
+// The accepted text that `stored` matches, in the spelling of the list; the empty view when
+// it matches none.
+std::string_view AcceptedSpelling(const KeyRule& rule, std::string_view stored) {
   for (const std::string_view accepted : rule.accepted) {
     if (rule.ignore_case ? text::EqualsIgnoreAsciiCase(stored, accepted) : stored == accepted) {
       return accepted;
@@ -43,13 +55,21 @@ std::string_view AcceptedSpelling(Key key, std::string_view stored) {
   return {};
 }
 
-std::string KeepOrFallback(Key key, std::string_view stored) {
-  return std::string(AcceptedSpelling(key, stored).empty() ? RuleOf(key).fallback : stored);
-}
+}  // namespace
 
-std::string CanonicalOrFallback(Key key, std::string_view stored) {
-  const std::string_view accepted = AcceptedSpelling(key, stored);
-  return std::string(accepted.empty() ? RuleOf(key).fallback : accepted);
+std::string Normalised(Key key, std::string_view stored) {
+  const KeyRule& rule = RuleOf(key);
+  switch (rule.normaliser) {
+    case Normaliser::kKeepSpelling:
+      return std::string(AcceptedSpelling(rule, stored).empty() ? rule.fallback : stored);
+    case Normaliser::kListSpelling: {
+      const std::string_view accepted = AcceptedSpelling(rule, stored);
+      return std::string(accepted.empty() ? rule.fallback : accepted);
+    }
+    case Normaliser::kNone:
+      break;
+  }
+  return std::string(stored);
 }
 
 std::string Read(const IniClass& ini, Key key) {

@@ -1,10 +1,13 @@
 #pragma once
 
-// The keys of System.ini: their names in the file, the texts each accepts and what replaces
-// anything else. Every reader and writer of the file names a key by its `Key`, so a key's
-// spelling, its accepted texts and its default are written down here and nowhere else.
+// The keys of System.ini: their names in the file, the texts each accepts, what replaces
+// anything else and how a stored text is normalised. Every reader and writer of the file names
+// a key by its `Key`, so a key's spelling, its accepted texts and its default are written down
+// here and nowhere else. The rules are constants, so that other code can check its own lists
+// against them at compile time.
 
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -17,28 +20,144 @@ inline constexpr std::string_view kSection = "System";
 
 enum class Key { kPriceType, kRefreshTime, kLeft, kTop, kLockState, kTransparent, kAutoRun };
 
-struct KeyRule {
-  std::string_view name;
-  // What a text that is not accepted becomes; empty where nothing replaces it (a position).
-  std::string_view fallback;
-  // The accepted texts; empty where the owner's own rule decides (a product code of the
-  // catalogue, a number).
-  std::span<const std::string_view> accepted;
-  // Whether letter case is ignored when a text is compared with the accepted ones.
-  bool ignore_case;
+// What `Normalised` makes of a stored text.
+enum class Normaliser {
+  // The stored text itself, in its own spelling, when it is accepted; else the fallback.
+  kKeepSpelling,
+  // The accepted text it matches, in the spelling of the list; else the fallback.
+  kListSpelling,
+  // The text as stored: the key's owner reads it (a position's number, a product code of the
+  // catalogue).
+  kNone,
 };
 
-const KeyRule& RuleOf(Key key);
+struct KeyRule {
+  // The key this rule belongs to; RuleOf(key).key == key is checked at compile time.
+  Key key;
+  std::string_view name;
+  // The accepted texts; empty where the owner's own reading decides.
+  std::span<const std::string_view> accepted;
+  // What a text that is not accepted becomes; empty where nothing replaces it (a position).
+  std::string_view fallback;
+  // Whether letter case is ignored when a text is compared with the accepted ones.
+  bool ignore_case;
+  Normaliser normaliser;
+};
 
-// The accepted text that `stored` matches, in the spelling of the list; the empty view when
-// it matches none.
-std::string_view AcceptedSpelling(Key key, std::string_view stored);
+// A known code keeps its letter case; quotes::ReadStoredProduct checks it against the catalogue.
+inline constexpr KeyRule kPriceTypeRule = {
+    .key = Key::kPriceType,
+    .name = "PriceType",
+    .accepted = {},
+    .fallback = "icbcrmbgold",
+    .ignore_case = true,
+    .normaliser = Normaliser::kNone,
+};
 
-// `stored` itself when it is accepted (in its own spelling), else the fallback.
-std::string KeepOrFallback(Key key, std::string_view stored);
+inline constexpr std::string_view kRefreshTimes[] = {"3", "5", "10"};
+inline constexpr KeyRule kRefreshTimeRule = {
+    .key = Key::kRefreshTime,
+    .name = "RefreshTime",
+    .accepted = kRefreshTimes,
+    .fallback = "5",
+    .ignore_case = false,
+    .normaliser = Normaliser::kKeepSpelling,
+};
 
-// The accepted spelling of `stored`, else the fallback.
-std::string CanonicalOrFallback(Key key, std::string_view stored);
+// The window position in twips; settings::ReadStoredPosition reads both numbers together.
+inline constexpr KeyRule kLeftRule = {
+    .key = Key::kLeft,
+    .name = "Left",
+    .accepted = {},
+    .fallback = "",
+    .ignore_case = false,
+    .normaliser = Normaliser::kNone,
+};
+inline constexpr KeyRule kTopRule = {
+    .key = Key::kTop,
+    .name = "Top",
+    .accepted = {},
+    .fallback = "",
+    .ignore_case = false,
+    .normaliser = Normaliser::kNone,
+};
+
+// "lock" in any case is passed on to the lock call as stored.
+inline constexpr std::string_view kLockStates[] = {"Lock", "UnLock"};
+inline constexpr KeyRule kLockStateRule = {
+    .key = Key::kLockState,
+    .name = "LockState",
+    .accepted = kLockStates,
+    .fallback = "UnLock",
+    .ignore_case = true,
+    .normaliser = Normaliser::kKeepSpelling,
+};
+
+inline constexpr std::string_view kTransparents[] = {"20", "30", "40", "50", "60", "70", "80"};
+inline constexpr KeyRule kTransparentRule = {
+    .key = Key::kTransparent,
+    .name = "Transparent",
+    .accepted = kTransparents,
+    .fallback = "50",
+    .ignore_case = false,
+    .normaliser = Normaliser::kKeepSpelling,
+};
+
+// "true" in any case is on and is written back "True"; anything else is off.
+inline constexpr std::string_view kAutoRuns[] = {"True", "False"};
+inline constexpr KeyRule kAutoRunRule = {
+    .key = Key::kAutoRun,
+    .name = "AutoRun",
+    .accepted = kAutoRuns,
+    .fallback = "False",
+    .ignore_case = true,
+    .normaliser = Normaliser::kListSpelling,
+};
+
+namespace internal {
+
+// The rule of `key`; null for a value that names no key. A key without a case here does not
+// compile (-Wswitch).
+constexpr const KeyRule* RuleOrNull(Key key) {
+  switch (key) {
+    case Key::kPriceType:
+      return &kPriceTypeRule;
+    case Key::kRefreshTime:
+      return &kRefreshTimeRule;
+    case Key::kLeft:
+      return &kLeftRule;
+    case Key::kTop:
+      return &kTopRule;
+    case Key::kLockState:
+      return &kLockStateRule;
+    case Key::kTransparent:
+      return &kTransparentRule;
+    case Key::kAutoRun:
+      return &kAutoRunRule;
+  }
+  return nullptr;
+}
+
+}  // namespace internal
+
+// The rule of `key`; a value that names no key throws std::invalid_argument.
+constexpr const KeyRule& RuleOf(Key key) {
+  const KeyRule* rule = internal::RuleOrNull(key);
+  if (rule == nullptr) throw std::invalid_argument("unknown settings key");
+  return *rule;
+}
+
+// Whether `text` is one of the key's accepted texts, exactly as listed: for lists elsewhere that
+// must agree with the rule, checked at compile time.
+constexpr bool IsListed(Key key, std::string_view text) {
+  for (const std::string_view accepted : RuleOf(key).accepted) {
+    if (accepted == text) return true;
+  }
+  return false;
+}
+
+// `stored` turned into the text the program uses, by the key's normaliser.
+std::string Normalised(Key key, std::string_view stored);
 
 // The key's value in the file's one section ("" when missing), and a write of it.
 std::string Read(const IniClass& ini, Key key);

@@ -51,13 +51,11 @@ std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::stri
 
 int ReadStoredTransparent(std::string_view stored) {
   // Every accepted text and the fallback are two digits, a multiple of ten.
-  const std::string percent = KeepOrFallback(Key::kTransparent, stored);
+  const std::string percent = Normalised(Key::kTransparent, stored);
   return (percent[0] - '0') * 10;
 }
 
-std::string LockArgument(std::string_view stored) {
-  return KeepOrFallback(Key::kLockState, stored);
-}
+std::string LockArgument(std::string_view stored) { return Normalised(Key::kLockState, stored); }
 
 std::string FormatSingle(float value) {
   std::array<char, 64> buffer{};
