@@ -1,8 +1,7 @@
 #include "quotes/refresh_time.h"
 
 #include <stdexcept>
-
-#include "settings/settings_schema.h"
+#include <string>
 
 namespace quotes {
 namespace {
@@ -15,10 +14,6 @@ const RefreshChoice* LookUp(std::string_view text) {
 }
 
 }  // namespace
-
-std::string NormaliseRefreshTime(std::string_view text) {
-  return settings::Normalised(settings::Key::kRefreshTime, text);
-}
 
 const RefreshChoice& FindRefreshChoice(std::string_view choice) {
   const RefreshChoice* row = LookUp(choice);

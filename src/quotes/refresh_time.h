@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <string>
 #include <string_view>
 
 namespace quotes {
@@ -20,12 +19,8 @@ inline constexpr std::array<RefreshChoice, 3> kRefreshChoices = {{
     {"10", "Menu_Speed_Slow", 10000},
 }};
 
-// Keeps exactly a stored refresh text the settings accept; anything else (a leading zero, a
-// space, the empty text) becomes the settings' fallback.
-std::string NormaliseRefreshTime(std::string_view text);
-
-// The row of an already normalised choice. Any other text is a caller's bug and throws
-// std::invalid_argument.
+// The row of a choice normalised by settings::Normalised(Key::kRefreshTime, ...). Any other text is
+// a caller's bug and throws std::invalid_argument.
 const RefreshChoice& FindRefreshChoice(std::string_view choice);
 
 // 3000, 5000 or 10000 for a normalised choice (throws like FindRefreshChoice).

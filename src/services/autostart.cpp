@@ -7,7 +7,6 @@
 #include <chrono>
 
 #include "settings/durable_file.h"
-#include "settings/settings_schema.h"
 #include "text/ascii_case.h"
 #include "text/converter.h"
 
@@ -52,10 +51,6 @@ std::string StringValue(std::string_view text) {
 }
 
 }  // namespace
-
-std::string NormaliseAutoRun(std::string_view auto_run) {
-  return settings::Normalised(settings::Key::kAutoRun, auto_run);
-}
 
 std::string CommandPath(std::string_view program_dir) {
   // An unknown folder names no program; "/Tessal" would be another one.

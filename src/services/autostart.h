@@ -1,8 +1,8 @@
 #pragma once
 
-// Start at login: the normalised choice, and the autostart entry that stands in for the Run
-// value of the original platform. The entry `vomra.desktop` in the user's autostart folder
-// starts the program at login; SetRegValue writes it, DeleteRegValue removes it.
+// Start at login: the autostart entry that stands in for the Run value of the original
+// platform. The entry `vomra.desktop` in the user's autostart folder starts the program at
+// login; SetRegValue writes it, DeleteRegValue removes it.
 
 #include <string>
 #include <string_view>
@@ -11,9 +11,6 @@ namespace services {
 
 inline constexpr std::string_view kAutostartName = "vomra";
 inline constexpr std::string_view kProgramName = "Tessal";
-
-// "True" or "False": "true" in any case is on, anything else (empty included) is off.
-std::string NormaliseAutoRun(std::string_view auto_run);
 
 // The program's full path: the folder, one separator unless it already ends in one, the name.
 // Empty for an empty (unknown) folder.

@@ -55,8 +55,6 @@ int ReadStoredTransparent(std::string_view stored) {
   return (percent[0] - '0') * 10;
 }
 
-std::string LockArgument(std::string_view stored) { return Normalised(Key::kLockState, stored); }
-
 std::string FormatSingle(float value) {
   std::array<char, 64> buffer{};
   const auto [end, ec] =

@@ -25,12 +25,8 @@ struct TwipsPosition {
 };
 std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::string_view top);
 
-// The opacity percentage to apply: exactly "20".."80" in steps of ten, anything else 50.
+// The opacity percentage to apply: the stored Transparent text normalised, as a number.
 int ReadStoredTransparent(std::string_view stored);
-
-// The argument for the lock call: "lock"/"unlock" in any case is passed on as stored,
-// anything else becomes "UnLock".
-std::string LockArgument(std::string_view stored);
 
 // The text of a single-precision number, as the position is saved ("7200", "-15", "1234.5").
 std::string FormatSingle(float value);

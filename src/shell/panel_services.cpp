@@ -62,7 +62,7 @@ void PanelServices::AnswerUpdate(const std::string& record, bool on_request) {
 }
 
 void PanelServices::SetAutoRun(QString& auto_run_string) {
-  std::string choice = services::NormaliseAutoRun(Utf8(auto_run_string));
+  std::string choice = settings::Normalised(Key::kAutoRun, Utf8(auto_run_string));
   const std::string& autostart_dir = environment_.autostart_dir;
   bool on = choice == "True";
   if (on) {

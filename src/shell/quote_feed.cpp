@@ -165,7 +165,7 @@ void QuoteFeed::ClearStale() {
 }
 
 void QuoteFeed::ChangeRefreshTime(QString& refresh_time_string) {
-  const std::string choice = quotes::NormaliseRefreshTime(Utf8(refresh_time_string));
+  const std::string choice = settings::Normalised(Key::kRefreshTime, Utf8(refresh_time_string));
   refresh_time_string = QString::fromStdString(choice);
   for (const quotes::RefreshChoice& each : quotes::kRefreshChoices) {
     menu_item_(each.menu_item)->setChecked(each.choice == choice);

@@ -116,7 +116,7 @@ void WindowBehaviour::ApplyStoredLockAndOpacity() {
   const std::string lock_state = Read(ini_, Key::kLockState);
   transparent_value_ = settings::ReadStoredTransparent(Read(ini_, Key::kTransparent));
   Write(ini_, Key::kTransparent, std::to_string(transparent_value_));
-  LockAndUnLock(QString::fromStdString(settings::LockArgument(lock_state)));
+  LockAndUnLock(QString::fromStdString(settings::Normalised(Key::kLockState, lock_state)));
 }
 
 void WindowBehaviour::SavePosition() const {

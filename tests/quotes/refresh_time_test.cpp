@@ -11,10 +11,12 @@
 namespace quotes {
 namespace {
 
+std::string Normalised(std::string_view text) {
+  return settings::Normalised(settings::Key::kRefreshTime, text);
+}
+
+// The choices themselves read back in the test below.
 TEST(RefreshTimeTest, OnlyTheThreeExactChoicesSurvive) {
-  EXPECT_EQ(NormaliseRefreshTime("3"), "3");
-  EXPECT_EQ(NormaliseRefreshTime("5"), "5");
-  EXPECT_EQ(NormaliseRefreshTime("10"), "10");
   const std::string_view invalid[] = {"",
                                       "05",
                                       "03",
@@ -32,7 +34,7 @@ TEST(RefreshTimeTest, OnlyTheThreeExactChoicesSurvive) {
                                       "Menu_Speed_Quick"};
   for (std::string_view text : invalid) {
     SCOPED_TRACE(testing::PrintToString(text));
-    EXPECT_EQ(NormaliseRefreshTime(text), "5");
+    EXPECT_EQ(Normalised(text), "5");
   }
 }
 
@@ -43,7 +45,7 @@ TEST(RefreshTimeTest, EveryChoiceReadsBackToItselfWithItsSecondsAsInterval) {
   int previous = 0;
   for (const RefreshChoice& row : kRefreshChoices) {
     SCOPED_TRACE(std::string(row.choice));
-    EXPECT_EQ(NormaliseRefreshTime(row.choice), row.choice);
+    EXPECT_EQ(Normalised(row.choice), row.choice);
     EXPECT_EQ(&FindRefreshChoice(row.choice), &row);
     EXPECT_EQ(RefreshIntervalMs(row.choice), std::stoi(std::string(row.choice)) * 1000);
     EXPECT_EQ(RefreshMenuItem(row.choice), row.menu_item);

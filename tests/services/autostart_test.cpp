@@ -94,15 +94,6 @@ std::optional<std::string> ProgramOf(const std::string& entry) {
   return line ? OnlyArgument(*line) : std::nullopt;
 }
 
-TEST(AutostartTest, NormaliseAutoRunKeepsOnlyTrueInAnyCase) {
-  for (const char* on : {"TRUE", "true", "tRuE", "True"}) {
-    EXPECT_EQ(services::NormaliseAutoRun(on), "True") << on;
-  }
-  for (const char* off : {"yes", "", "false ", " true", "FALSE", "1"}) {
-    EXPECT_EQ(services::NormaliseAutoRun(off), "False") << off;
-  }
-}
-
 TEST(AutostartTest, CommandPathAddsOneSeparator) {
   EXPECT_EQ(services::CommandPath("/opt/x"), "/opt/x/Tessal");
   EXPECT_EQ(services::CommandPath("/opt/x/"), "/opt/x/Tessal");
@@ -133,15 +124,6 @@ TEST(AutostartTest, ExecEscapesEveryCharacterThatNeedsIt) {
   EXPECT_EQ(ValueOf(entry, "TryExec"), R"(/a`b$c"d\\ef)");
 }
 
-class AutoRunOffTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(AutoRunOffTest, ValueThatOnlyBeginsWithTrueIsOff) {
-  EXPECT_EQ(services::NormaliseAutoRun(GetParam()), "False");
-}
-
-INSTANTIATE_TEST_SUITE_P(Prefixes, AutoRunOffTest,
-                         ::testing::Values("true ", "trueish", "TRUEx", "truetrue"));
-
 // The reader drops the blanks around a value; what is left still has to be the whole word.
 TEST(AutostartTest, StoredValueThatOnlyBeginsWithTrueIsWrittenBackOff) {
   TempFolder folder;
@@ -149,7 +131,7 @@ TEST(AutostartTest, StoredValueThatOnlyBeginsWithTrueIsWrittenBackOff) {
   ini.SetIniFile(folder.File("System.ini"));
   WriteBytes(ini.IniFileName(), "[System]\r\nAutoRun= trueish \r\n");
   settings::Write(ini, Key::kAutoRun,
-                  services::NormaliseAutoRun(settings::Read(ini, Key::kAutoRun)));
+                  settings::Normalised(Key::kAutoRun, settings::Read(ini, Key::kAutoRun)));
   EXPECT_EQ(settings::Read(ini, Key::kAutoRun), "False");
 }
 

@@ -13,14 +13,6 @@ TEST(StoredValuesTest, SettingsFileSitsInTheProgramFolderWithOneSeparator) {
   EXPECT_EQ(settings::SettingsFilePath("/opt/lumetta/"), "/opt/lumetta/System.ini");
 }
 
-TEST(StoredValuesTest, LockArgumentKeepsAValidStateInItsOwnCase) {
-  EXPECT_EQ(settings::LockArgument("LOCK"), "LOCK");
-  EXPECT_EQ(settings::LockArgument("unlock"), "unlock");
-  EXPECT_EQ(settings::LockArgument(""), "UnLock");
-  EXPECT_EQ(settings::LockArgument("locked"), "UnLock");
-  EXPECT_EQ(settings::LockArgument("True"), "UnLock");
-}
-
 TEST(StoredValuesTest, PositionsAreSavedAsPlainDecimals) {
   EXPECT_EQ(settings::FormatSingle(7200.0F), "7200");
   EXPECT_EQ(settings::FormatSingle(-150.0F), "-150");
