@@ -3,15 +3,32 @@
 #include <stdexcept>
 #include <string>
 
+#include "settings/settings_schema.h"
+
 namespace quotes {
 namespace {
 
-const RefreshChoice* LookUp(std::string_view text) {
+constexpr const RefreshChoice* LookUp(std::string_view text) {
   for (const RefreshChoice& row : kRefreshChoices) {
     if (row.choice == text) return &row;
   }
   return nullptr;
 }
+
+// The menu offers exactly the texts the settings accept: a choice they refused would be lost at
+// the next start, a stored text no item offers would leave every mark off.
+constexpr bool ChoicesAreTheAcceptedTexts() {
+  using settings::Key;
+  if (kRefreshChoices.size() != settings::RuleOf(Key::kRefreshTime).accepted.size()) return false;
+  for (const RefreshChoice& row : kRefreshChoices) {
+    if (!settings::IsListed(Key::kRefreshTime, row.choice)) return false;
+  }
+  for (const std::string_view accepted : settings::RuleOf(Key::kRefreshTime).accepted) {
+    if (LookUp(accepted) == nullptr) return false;
+  }
+  return true;
+}
+static_assert(ChoicesAreTheAcceptedTexts(), "the refresh menu and RefreshTime's texts differ");
 
 }  // namespace
 

@@ -25,6 +25,16 @@ std::optional<double> ParseNumber(std::string_view text) {
   return value;
 }
 
+// ReadStoredTransparent reads the tens digit alone: every accepted text (the fallback is one)
+// must be two digits ending in zero.
+constexpr bool TransparentsAreWholeTens() {
+  for (const std::string_view text : RuleOf(Key::kTransparent).accepted) {
+    if (text.size() != 2 || text[0] < '1' || text[0] > '9' || text[1] != '0') return false;
+  }
+  return true;
+}
+static_assert(TransparentsAreWholeTens(), "a Transparent text is not a whole number of tens");
+
 std::optional<int> PositiveIntegerPart(std::string_view text) {
   const auto value = ParseNumber(text);
   if (!value) return std::nullopt;
@@ -50,7 +60,6 @@ std::optional<TwipsPosition> ReadStoredPosition(std::string_view left, std::stri
 }
 
 int ReadStoredTransparent(std::string_view stored) {
-  // Every accepted text and the fallback are two digits, a multiple of ten.
   const std::string percent = Normalised(Key::kTransparent, stored);
   return (percent[0] - '0') * 10;
 }

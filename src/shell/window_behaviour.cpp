@@ -9,8 +9,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "settings/settings_schema.h"
@@ -29,6 +34,30 @@ namespace shell {
 using settings::Key;
 
 namespace {
+
+// The menu's percentages are exactly the Transparent texts the settings accept: a choice they
+// refused would be lost at the next start, a stored text no item offers would leave every mark
+// off.
+constexpr int NumberOf(std::string_view digits) {
+  int number = 0;
+  for (const char digit : digits) number = number * 10 + (digit - '0');
+  return number;
+}
+constexpr bool OpacityChoicesAreTheAcceptedTexts() {
+  const std::span<const std::string_view> accepted = settings::RuleOf(Key::kTransparent).accepted;
+  std::array<int, window::kOpacityChoices.size()> menu{};
+  std::array<int, window::kOpacityChoices.size()> stored{};
+  if (accepted.size() != stored.size()) return false;
+  for (std::size_t i = 0; i < menu.size(); ++i) {
+    menu[i] = window::kOpacityChoices[i].percent;
+    stored[i] = NumberOf(accepted[i]);
+  }
+  std::sort(menu.begin(), menu.end());
+  std::sort(stored.begin(), stored.end());
+  return menu == stored;
+}
+static_assert(OpacityChoicesAreTheAcceptedTexts(),
+              "the opacity menu and Transparent's texts differ");
 
 // Hears the panel's own events that can bring it to an edge: a move (a drag, a placement, a
 // tick's own step), a resize, and being shown again (leaving the minimised state counts).

@@ -2,34 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string>
 #include <string_view>
-
-#include "quotes/refresh_time.h"
-#include "window/lock_and_opacity.h"
 
 namespace {
 
 using settings::Key;
 using settings::Normalised;
-
-std::set<std::string> Accepted(Key key) {
-  std::set<std::string> texts;
-  for (const std::string_view text : settings::RuleOf(key).accepted) texts.emplace(text);
-  return texts;
-}
-
-// A menu choice that the settings refuse would be lost at the next start; a stored text that
-// no menu item offers would leave every mark off.
-TEST(SettingsSchemaTest, TheMenusOfferExactlyTheAcceptedTexts) {
-  std::set<std::string> refresh;
-  for (const auto& choice : quotes::kRefreshChoices) refresh.emplace(choice.choice);
-  EXPECT_EQ(refresh, Accepted(Key::kRefreshTime));
-  std::set<std::string> opacity;
-  for (const auto& choice : window::kOpacityChoices) opacity.insert(std::to_string(choice.percent));
-  EXPECT_EQ(opacity, Accepted(Key::kTransparent));
-}
 
 // A state in any case is passed on to the lock call as stored; anything else unlocks.
 TEST(SettingsSchemaTest, LockStateKeepsTheStoredSpellingOfAnAcceptedState) {
