@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/wire_paths.h"
+
 namespace {
 
 const std::string kNumber = R"([1-9][0-9]{0,8}(\.[0-9]*[1-9])?)";
@@ -30,6 +32,27 @@ TEST(EndpointsTest, FetchedAddressesEndInAFreshCacheBustingNumber) {
 TEST(EndpointsTest, CounterAndHomePageCarryNoNumber) {
   EXPECT_EQ(endpoints::CounterUrl("127.0.0.1:8750"), "http://127.0.0.1:8750/Soft/Count.asp");
   EXPECT_EQ(endpoints::HomePageUrl("quotes.example"), "http://quotes.example/");
+}
+
+// Every path letter for letter, as deployed widgets ask for it: a change must be made here too.
+TEST(WirePathsTest, EachPathKeepsItsText) {
+  struct Pinned {
+    std::string_view path;
+    std::string_view text;
+  };
+  for (const auto& [path, text] : {
+           Pinned{wire::kPricePath, "/Soft/Price.asp"},
+           Pinned{wire::kNewsPath, "/Soft/News.asp"},
+           Pinned{wire::kVersionPath, "/Soft/Version.asp"},
+           Pinned{wire::kCountPath, "/Soft/Count.asp"},
+           Pinned{wire::kDownloadPath, "/Soft/Download.html"},
+           Pinned{wire::kDrivePath, "/Demo/Drive.asp"},
+           Pinned{wire::kHomePagePath, "/"},
+           Pinned{wire::kNewsPagePrefix, "/News/"},
+           Pinned{wire::kNewsPageSuffix, ".html"},
+       }) {
+    EXPECT_EQ(path, text);
+  }
 }
 
 TEST(EndpointsTest, TheDefaultHostMakesAWebAddress) {
