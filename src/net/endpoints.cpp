@@ -6,15 +6,17 @@
 #include <system_error>
 
 #include "net/cache_buster.h"
+#include "net/wire_paths.h"
 #include "text/ascii_case.h"
 
 namespace endpoints {
 namespace {
 
-std::string ServerUrl(std::string_view host, std::string_view path_and_query) {
+std::string ServerUrl(std::string_view host, std::string_view path, std::string_view query = {}) {
   std::string url = "http://";
   url += host;
-  url += path_and_query;
+  url += path;
+  url += query;
   return url;
 }
 
@@ -26,20 +28,20 @@ bool IsControlOrSpace(char c) {
 }  // namespace
 
 std::string QuoteListUrl(std::string_view host) {
-  return ServerUrl(host, "/Soft/Price.asp?Type=0&r=") + Code::NewCacheBustingNumber();
+  return ServerUrl(host, wire::kPricePath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
 
 std::string NewsListUrl(std::string_view host) {
-  return ServerUrl(host, "/Soft/News.asp?Type=0&r=") + Code::NewCacheBustingNumber();
+  return ServerUrl(host, wire::kNewsPath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
 
 std::string VersionUrl(std::string_view host) {
-  return ServerUrl(host, "/Soft/Version.asp?r=") + Code::NewCacheBustingNumber();
+  return ServerUrl(host, wire::kVersionPath, "?r=") + Code::NewCacheBustingNumber();
 }
 
-std::string CounterUrl(std::string_view host) { return ServerUrl(host, "/Soft/Count.asp"); }
+std::string CounterUrl(std::string_view host) { return ServerUrl(host, wire::kCountPath); }
 
-std::string HomePageUrl(std::string_view host) { return ServerUrl(host, "/"); }
+std::string HomePageUrl(std::string_view host) { return ServerUrl(host, wire::kHomePagePath); }
 
 bool IsWebAddress(std::string_view address) {
   std::string_view rest;
