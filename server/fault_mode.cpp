@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/wire_paths.h"
 #include "server/site_pages.h"
 #include "text/ascii_case.h"
 
@@ -59,7 +60,7 @@ std::string_view FaultName(Fault fault) {
 }
 
 bool IsFaultyPath(std::string_view path) {
-  for (const std::string_view faulty : {"/Soft/Price.asp", "/Soft/News.asp", "/Soft/Version.asp"}) {
+  for (const std::string_view faulty : {wire::kPricePath, wire::kNewsPath, wire::kVersionPath}) {
     if (text::EqualsIgnoreAsciiCase(path, faulty)) return true;
   }
   return false;

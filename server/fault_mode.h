@@ -45,8 +45,8 @@ inline constexpr std::chrono::milliseconds kTrickleInterval{1000};
 // "empty", "noise", "trickle", "redirect-loop": the names the log and the soak use.
 std::string_view FaultName(Fault fault);
 
-// True for the paths the fault mode disturbs: /Soft/Price.asp, /Soft/News.asp and
-// /Soft/Version.asp in any letter case.
+// True for the paths the fault mode disturbs: the price, news and version paths
+// (net/wire_paths.h) in any letter case.
 bool IsFaultyPath(std::string_view path);
 
 // Which fault each request gets: one cycle shared by the disturbed endpoints, so that even a

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "net/wire_paths.h"
 #include "text/gbk.h"
 
 namespace lumetta_server {
@@ -62,9 +63,10 @@ std::string NewsListText(std::string_view host) {
     text += Item(index).title;
     text += "|http://";
     text += host;
-    text += "/News/";
+    text += wire::kNewsPagePrefix;
     text += NumberText(static_cast<int>(index) + 1);
-    text += ".html\r\n";
+    text += wire::kNewsPageSuffix;
+    text += "\r\n";
   }
   return text;
 }
@@ -82,7 +84,9 @@ std::optional<Page> NewsPage(int number) {
   html += story.title;
   html += "</h1>\n<p>";
   html += story.text;
-  html += "</p>\n<p><a href=\"/\">返回首页</a></p></body></html>\n";
+  html += "</p>\n<p><a href=\"";
+  html += wire::kHomePagePath;
+  html += "\">返回首页</a></p></body></html>\n";
   if (gbk) return Page{text::Utf8ToGbk(html), "text/html; charset=gb2312"};
   return Page{html, "text/html; charset=utf-8"};
 }

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 
+#include "net/wire_paths.h"
 #include "server/fault_mode.h"
 #include "server/news_feed.h"
 #include "server/price_book.h"
@@ -140,8 +141,8 @@ std::string NewVisitorId() {
 
 // "/News/N.html" gives N; anything else nothing.
 std::optional<int> NewsNumber(std::string_view path) {
-  constexpr std::string_view kPrefix = "/news/";
-  constexpr std::string_view kSuffix = ".html";
+  constexpr std::string_view kPrefix = wire::kNewsPagePrefix;
+  constexpr std::string_view kSuffix = wire::kNewsPageSuffix;
   if (path.size() <= kPrefix.size() + kSuffix.size() ||
       !text::EqualsIgnoreAsciiCase(path.substr(0, kPrefix.size()), kPrefix) ||
       !text::EqualsIgnoreAsciiCase(path.substr(path.size() - kSuffix.size()), kSuffix)) {
@@ -340,7 +341,7 @@ class QuoteServer::Impl {
       }
       if (options_.on_fault) options_.on_fault(logged, "none");
     }
-    if (text::EqualsIgnoreAsciiCase(path, "/Demo/Drive.asp")) {
+    if (text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
       ReplyDrive(request, response);
       return;
     }
@@ -358,8 +359,8 @@ class QuoteServer::Impl {
       driven = book_.Drive(code, *cents);
     }
     response.status = driven ? 200 : 400;
-    response.set_content(driven ? "driven\r\n" : "usage: /Demo/Drive.asp?code=au&buy=542.30\r\n",
-                         "text/plain");
+    const std::string usage = "usage: " + std::string(wire::kDrivePath) + "?code=au&buy=542.30\r\n";
+    response.set_content(driven ? "driven\r\n" : usage, "text/plain");
   }
 
   void ReplyFault(std::string_view path, const LoggedRequest& request,
@@ -471,13 +472,13 @@ class QuoteServer::Impl {
 
   // The GBK answer of the price, news or version endpoint; nothing for other paths.
   std::optional<std::string> FeedText(std::string_view path, const LoggedRequest& request) {
-    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Price.asp")) {
+    if (text::EqualsIgnoreAsciiCase(path, wire::kPricePath)) {
       return text::Utf8ToGbk(QuoteListText());
     }
-    if (text::EqualsIgnoreAsciiCase(path, "/Soft/News.asp")) {
+    if (text::EqualsIgnoreAsciiCase(path, wire::kNewsPath)) {
       return text::Utf8ToGbk(NewsListText(LinkHost(request)));
     }
-    if (text::EqualsIgnoreAsciiCase(path, "/Soft/Version.asp")) {
+    if (text::EqualsIgnoreAsciiCase(path, wire::kVersionPath)) {
       return text::Utf8ToGbk(VersionRecordText(options_.offer, LinkHost(request)));
     }
     return std::nullopt;
@@ -487,11 +488,11 @@ class QuoteServer::Impl {
                     httplib::Response& response) {
     if (std::optional<std::string> feed = FeedText(path, request)) {
       response.set_content(*feed, std::string(kGbkText));
-    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Count.asp")) {
+    } else if (text::EqualsIgnoreAsciiCase(path, wire::kCountPath)) {
       ReplyCounter(request, response);
-    } else if (path == "/") {
+    } else if (path == wire::kHomePagePath) {
       response.set_content(HomePage(), std::string(kUtf8Html));
-    } else if (text::EqualsIgnoreAsciiCase(path, "/Soft/Download.html")) {
+    } else if (text::EqualsIgnoreAsciiCase(path, wire::kDownloadPath)) {
       response.set_content(DownloadPage(), std::string(kUtf8Html));
     } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
       const Page page = *NewsPage(*number);

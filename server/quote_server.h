@@ -59,8 +59,8 @@ struct ScriptedReply {
 //   /Soft/Version.asp   the five-field version record, GBK
 //   /Soft/Count.asp     counts loads per visitor cookie (set on the first load)
 //   /                   the home page
-// Every request is logged as it arrived; any path's reply can be scripted. A script takes
-// precedence over the fault mode.
+// The paths are spelled in net/wire_paths.h. Every request is logged as it arrived; any path's
+// reply can be scripted. A script takes precedence over the fault mode.
 class QuoteServer {
  public:
   using Options = ServerOptions;

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "net/wire_paths.h"
+
 namespace lumetta_server {
 namespace {
 
@@ -14,15 +16,29 @@ std::string Html(std::string_view title, std::string_view body) {
   return html;
 }
 
+// A list item linking to a page of this site.
+std::string LinkItem(std::string_view path, std::string_view query, std::string_view label) {
+  std::string item = "<li><a href=\"";
+  item += path;
+  item += query;
+  item += "\">";
+  item += label;
+  item += "</a></li>";
+  return item;
+}
+
 }  // namespace
 
 std::string HomePage() {
-  return Html("Zentrova资讯网",
-              "<h1>Zentrova资讯网</h1>\n"
-              "<p>本地演示服务器：报价为模拟数据，并非市场行情；资讯亦为虚构。</p>\n"
-              "<ul><li><a href=\"/Soft/Price.asp?Type=0\">报价列表</a></li>"
-              "<li><a href=\"/Soft/News.asp?Type=0\">资讯列表</a></li>"
-              "<li><a href=\"/Soft/Download.html\">软件下载</a></li></ul>\n");
+  std::string body =
+      "<h1>Zentrova资讯网</h1>\n"
+      "<p>本地演示服务器：报价为模拟数据，并非市场行情；资讯亦为虚构。</p>\n"
+      "<ul>";
+  body += LinkItem(wire::kPricePath, "?Type=0", "报价列表");
+  body += LinkItem(wire::kNewsPath, "?Type=0", "资讯列表");
+  body += LinkItem(wire::kDownloadPath, "", "软件下载");
+  body += "</ul>\n";
+  return Html("Zentrova资讯网", body);
 }
 
 std::string DownloadPage() {

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "net/wire_paths.h"
+
 namespace lumetta_server {
 
 std::string VersionRecordText(UpdateOffer offer, std::string_view host) {
@@ -12,7 +14,7 @@ std::string VersionRecordText(UpdateOffer offer, std::string_view host) {
       offer == UpdateOffer::kMandatory ? "True" : "False",
       newer ? "2024-09-01" : "2024-05-20",
       newer ? "新增报价品种，资讯滚动更顺畅，修正停靠屏幕边缘时的闪烁" : "首个正式版本",
-      "http://" + std::string(host) + "/Soft/Download.html",
+      "http://" + std::string(host) + std::string(wire::kDownloadPath),
   };
   std::string record;
   for (size_t index = 0; index < fields.size(); ++index) {
