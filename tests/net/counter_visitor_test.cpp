@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/cookie_limits.h"
+#include "net/wire_paths.h"
 #include "tests/support/local_server.h"
 #include "tests/support/loopback_port.h"
 
@@ -38,12 +39,12 @@ class CounterVisitorTest : public LocalServerTest {
 TEST_F(CounterVisitorTest, SendsBackTheCookieTheFirstLoadSetWithTheWidgetsGetHeaders) {
   {
     Code::CounterVisitor visitor;
-    visitor.Visit(Url("/Soft/Count.asp"));
-    visitor.Visit(Url("/Soft/Count.asp"));
+    visitor.Visit(Url(wire::kCountPath));
+    visitor.Visit(Url(wire::kCountPath));
     ASSERT_TRUE(server_.WaitForRequests(2, 30s));
     Drain(visitor);
   }
-  WidgetGet(Url("/Soft/Count.asp"));
+  WidgetGet(Url(wire::kCountPath));
 
   const auto log = server_.Requests();
   ASSERT_EQ(log.size(), 4u);
@@ -61,7 +62,7 @@ TEST_F(CounterVisitorTest, FreshCookiesOnEveryVisitKeepTheJarWithinItsBoundsAndT
   // Each visit is answered and its cookies kept before the next script replaces its reply.
   const auto visit_count_page = [&] {
     const std::size_t before = server_.Requests().size();
-    visitor.Visit(Url("/Soft/Count.asp"));
+    visitor.Visit(Url(wire::kCountPath));
     ASSERT_TRUE(server_.WaitForRequests(before + 1, 30s));
     Drain(visitor);
   };
@@ -79,7 +80,7 @@ TEST_F(CounterVisitorTest, FreshCookiesOnEveryVisitKeepTheJarWithinItsBoundsAndT
       cookie += "; Path=/";
       flood.headers.emplace_back("Set-Cookie", cookie);
     }
-    server_.Script("/Soft/Count.asp", flood);
+    server_.Script(std::string(wire::kCountPath), flood);
     visit_count_page();
   }
 
@@ -101,13 +102,14 @@ TEST_F(CounterVisitorTest, KeepsOnlyAFewVisitsWhileALoadIsInFlight) {
   std::optional<LoopbackPort> silent(std::in_place, true);
   visitor.Visit(silent->Url());
   ASSERT_TRUE(silent->WaitForConnection());
-  for (int i = 0; i < 20; ++i) visitor.Visit(Url("/Soft/Count.asp"));
+  for (int i = 0; i < 20; ++i) visitor.Visit(Url(wire::kCountPath));
   // Closing the port resets the connection waiting in its backlog, which frees the worker.
   silent.reset();
   ASSERT_TRUE(server_.WaitForRequests(Code::CounterVisitor::kMaxPendingVisits, 30s));
   Drain(visitor);
 
-  std::vector<std::string> expected(Code::CounterVisitor::kMaxPendingVisits, "/Soft/Count.asp");
+  std::vector<std::string> expected(Code::CounterVisitor::kMaxPendingVisits,
+                                    std::string(wire::kCountPath));
   expected.push_back("/drained");
   EXPECT_EQ(Targets(), expected);
 }

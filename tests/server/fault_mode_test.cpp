@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/wire_paths.h"
 #include "server/quote_server.h"
 #include "tests/support/local_server.h"
 #include "tests/support/server_process.h"
@@ -113,17 +114,18 @@ class FaultModeTest : public ::testing::Test {
     faulty_ = std::make_unique<QuoteServer>(options);
     ASSERT_TRUE(faulty_->Start());
     ASSERT_TRUE(twin_.Start());
-    normal_quotes_ = WidgetGet(Url(twin_, "/Soft/Price.asp?r=0"));
+    normal_quotes_ = WidgetGet(Url(twin_, wire::kPricePath, "?r=0"));
     ASSERT_EQ(normal_quotes_.substr(0, 4), "rmb,");
   }
 
-  static std::string Url(const QuoteServer& server, const std::string& path) {
-    return "http://" + server.host() + path;
+  static std::string Url(const QuoteServer& server, std::string_view path,
+                         std::string_view query = {}) {
+    return ServerUrl(server.host(), path, query);
   }
 
   // The next quote request to the faulty server, numbered so that each target is new.
   Outcome NextQuotes(std::chrono::milliseconds timeout = kPatientTimeout) {
-    return Fetch(Url(*faulty_, "/Soft/Price.asp?r=" + std::to_string(++requests_)), timeout);
+    return Fetch(Url(*faulty_, wire::kPricePath, "?r=" + std::to_string(++requests_)), timeout);
   }
 
   std::string Reported() {
@@ -206,7 +208,7 @@ TEST_F(FaultModeTest, QuoteRequestsMeetEveryFaultInTurnThenTheCycleRestarts) {
   EXPECT_EQ(normal_quotes_.substr(0, trickle.body.size()), trickle.body);
   ASSERT_TRUE(WaitForFaults(10));
 
-  const std::string looping = Url(*faulty_, "/Soft/Price.asp?r=" + std::to_string(++requests_));
+  const std::string looping = Url(*faulty_, wire::kPricePath, "?r=" + std::to_string(++requests_));
   const Outcome redirect = Fetch(looping, kPatientTimeout);
   EXPECT_EQ(redirect.status, 302);
   EXPECT_EQ(redirect.redirect, looping);
@@ -221,12 +223,12 @@ TEST_F(FaultModeTest, QuoteRequestsMeetEveryFaultInTurnThenTheCycleRestarts) {
 }
 
 TEST_F(FaultModeTest, TheThreeEndpointsShareOneCycleAndOtherPagesStayNormal) {
-  EXPECT_EQ(Fetch(Url(*faulty_, "/Soft/Price.asp"), kPatientTimeout).result, CURLE_GOT_NOTHING);
-  EXPECT_EQ(Fetch(Url(*faulty_, "/"), kPatientTimeout).status, 200);
-  EXPECT_EQ(Fetch(Url(*faulty_, "/Soft/News.asp?Type=0"), kShortTimeout).result,
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kPricePath), kPatientTimeout).result, CURLE_GOT_NOTHING);
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kHomePagePath), kPatientTimeout).status, 200);
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kNewsPath, "?Type=0"), kShortTimeout).result,
             CURLE_OPERATION_TIMEDOUT);
-  EXPECT_EQ(Fetch(Url(*faulty_, "/Soft/Count.asp"), kPatientTimeout).status, 200);
-  EXPECT_EQ(Fetch(Url(*faulty_, "/Soft/Version.asp"), kPatientTimeout).status, 404);
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kCountPath), kPatientTimeout).status, 200);
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kVersionPath), kPatientTimeout).status, 404);
   // Paths are matched in any letter case, like the normal answers.
   EXPECT_EQ(Fetch(Url(*faulty_, "/soft/PRICE.asp"), kPatientTimeout).status, 500);
   EXPECT_EQ(Reported(), "close silence not-found server-error ");
@@ -235,15 +237,15 @@ TEST_F(FaultModeTest, TheThreeEndpointsShareOneCycleAndOtherPagesStayNormal) {
 TEST_F(FaultModeTest, AScriptedReplyTakesPrecedence) {
   lumetta_server::ScriptedReply reply;
   reply.body = "scripted";
-  faulty_->Script("/Soft/Price.asp", reply);
-  EXPECT_EQ(Fetch(Url(*faulty_, "/Soft/Price.asp"), kPatientTimeout).body, "scripted");
+  faulty_->Script(std::string(wire::kPricePath), reply);
+  EXPECT_EQ(Fetch(Url(*faulty_, wire::kPricePath), kPatientTimeout).body, "scripted");
   EXPECT_EQ(Reported(), "");
 }
 
 TEST_F(FaultModeTest, StoppingEndsHeldAndTricklingConnectionsAtOnce) {
   EXPECT_EQ(NextQuotes().result, CURLE_GOT_NOTHING);
   Outcome silence;
-  const std::string silent = Url(*faulty_, "/Soft/Price.asp?r=silent");
+  const std::string silent = Url(*faulty_, wire::kPricePath, "?r=silent");
   std::thread silent_client([&] { silence = Fetch(silent, kPatientTimeout); });
   // Until the held request has its fault, the next one could take it and be held instead.
   ASSERT_TRUE(WaitForFaults(2));
@@ -251,7 +253,7 @@ TEST_F(FaultModeTest, StoppingEndsHeldAndTricklingConnectionsAtOnce) {
   for (int skipped = 0; skipped < 7; ++skipped) NextQuotes();
   Outcome trickle;
   std::atomic<bool> got_bytes{false};
-  const std::string trickling = Url(*faulty_, "/Soft/Price.asp?r=trickle");
+  const std::string trickling = Url(*faulty_, wire::kPricePath, "?r=trickle");
   std::thread slow_client([&] { trickle = Fetch(trickling, kPatientTimeout, false, &got_bytes); });
   const auto give_up = Clock::now() + 10s;
   while (!got_bytes && Clock::now() < give_up) std::this_thread::sleep_for(10ms);
@@ -271,7 +273,7 @@ TEST(TrickleTest, TheFaultDripsOnlyTheStartOfTheRealAnswer) {
   for (const std::string& normal : {long_answer, std::string("rmb,1.00,2.00\r\n")}) {
     lumetta_server::FaultCycle cycle(1);
     const lumetta_server::ScriptedReply reply =
-        cycle.Reply(Fault::kTrickle, "/Soft/Price.asp", normal);
+        cycle.Reply(Fault::kTrickle, wire::kPricePath, normal);
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(reply.body, normal.substr(0, lumetta_server::kTrickleBytes));
     EXPECT_GT(reply.byte_interval, 0ms);
@@ -338,10 +340,11 @@ TEST(FaultModeEndTest, AfterTheirTimeTheEndpointsAnswerNormally) {
   while (server.FaultsActive() && Clock::now() < give_up) std::this_thread::sleep_for(10ms);
   ASSERT_FALSE(server.FaultsActive());
 
-  const std::string base = "http://" + server.host();
-  EXPECT_EQ(WidgetGet(base + "/Soft/Price.asp?r=1").substr(0, 4), "rmb,");
-  EXPECT_NE(WidgetGet(base + "/Soft/News.asp?r=2").find("|http://"), std::string::npos);
-  EXPECT_EQ(WidgetGet(base + "/Soft/Version.asp?r=3").substr(0, 5), "1.0\r\n");
+  const std::string host = server.host();
+  EXPECT_EQ(WidgetGet(ServerUrl(host, wire::kPricePath, "?r=1")).substr(0, 4), "rmb,");
+  EXPECT_NE(WidgetGet(ServerUrl(host, wire::kNewsPath, "?r=2")).find("|http://"),
+            std::string::npos);
+  EXPECT_EQ(WidgetGet(ServerUrl(host, wire::kVersionPath, "?r=3")).substr(0, 5), "1.0\r\n");
   std::lock_guard lock(mutex);
   EXPECT_EQ(reported, (std::vector<std::string>{"none", "none", "none"}));
 }
@@ -350,7 +353,7 @@ TEST(FaultModeEndTest, WithoutTheOptionThereAreNoFaults) {
   QuoteServer server;
   ASSERT_TRUE(server.Start());
   EXPECT_FALSE(server.FaultsActive());
-  EXPECT_EQ(WidgetGet("http://" + server.host() + "/Soft/Price.asp").substr(0, 4), "rmb,");
+  EXPECT_EQ(WidgetGet(ServerUrl(server.host(), wire::kPricePath)).substr(0, 4), "rmb,");
 }
 
 using test_support::ServerProcess;
@@ -367,10 +370,10 @@ TEST(FaultModeExecutableTest, LogsEachFaultByName) {
   for (const Fault fault : kFaultCycle) cycle += " " + std::string(FaultName(fault));
   EXPECT_EQ(process.NextLine(), cycle);
 
-  EXPECT_EQ(Fetch("http://" + host + "/Soft/Price.asp?r=1", kPatientTimeout).result,
-            CURLE_GOT_NOTHING);
-  EXPECT_EQ(process.NextLine(), "GET /Soft/Price.asp?r=1");
-  EXPECT_EQ(process.NextLine(), "fault close GET /Soft/Price.asp?r=1");
+  const std::string target = std::string(wire::kPricePath) + "?r=1";
+  EXPECT_EQ(Fetch(ServerUrl(host, target), kPatientTimeout).result, CURLE_GOT_NOTHING);
+  EXPECT_EQ(process.NextLine(), "GET " + target);
+  EXPECT_EQ(process.NextLine(), "fault close GET " + target);
   ASSERT_EQ(::kill(process.pid(), SIGTERM), 0);
   EXPECT_TRUE(ExitedWith(process.WaitForExit(), 0));
 }
@@ -385,9 +388,10 @@ TEST(FaultModeExecutableTest, FaultsForEndsWithALineThenServesNormally) {
   } while (line && *line != "lumetta-server faults over");
   ASSERT_TRUE(line);
 
-  EXPECT_EQ(WidgetGet("http://" + host + "/Soft/Price.asp?r=2").substr(0, 4), "rmb,");
-  EXPECT_EQ(process.NextLine(), "GET /Soft/Price.asp?r=2");
-  EXPECT_EQ(process.NextLine(), "fault none GET /Soft/Price.asp?r=2");
+  const std::string target = std::string(wire::kPricePath) + "?r=2";
+  EXPECT_EQ(WidgetGet(ServerUrl(host, target)).substr(0, 4), "rmb,");
+  EXPECT_EQ(process.NextLine(), "GET " + target);
+  EXPECT_EQ(process.NextLine(), "fault none GET " + target);
   ASSERT_EQ(::kill(process.pid(), SIGINT), 0);
   EXPECT_TRUE(ExitedWith(process.WaitForExit(), 0));
 }

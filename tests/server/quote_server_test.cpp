@@ -13,6 +13,7 @@
 
 #include "net/endpoints.h"
 #include "net/http_request.h"
+#include "net/wire_paths.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
 #include "tests/support/local_server.h"
@@ -36,6 +37,12 @@ std::vector<std::string> SplitLines(std::string_view text) {
   }
   pieces.emplace_back(text);
   return pieces;
+}
+
+// The page of headline `number`: /News/N.html.
+std::string NewsPagePath(size_t number) {
+  return std::string(wire::kNewsPagePrefix) + std::to_string(number) +
+         std::string(wire::kNewsPageSuffix);
 }
 
 long Cents(const std::string& price) {
@@ -77,7 +84,7 @@ TEST_F(QuoteServerTest, QuotesMoveWhenAdvancedAndRepeatForTheSameSeed) {
   ASSERT_TRUE(twin.Start());
   ASSERT_TRUE(other.Start());
   const auto list = [](const QuoteServer& server) {
-    return WidgetGet("http://" + server.host() + "/Soft/Price.asp?Type=0&r=1");
+    return WidgetGet(ServerUrl(server.host(), wire::kPricePath, "?Type=0&r=1"));
   };
 
   const std::string start = list(server_);
@@ -96,7 +103,7 @@ TEST(QuoteServerClockTest, QuotesMoveByThemselves) {
   options.quote_step = std::chrono::milliseconds(10);
   QuoteServer server(options);
   ASSERT_TRUE(server.Start());
-  const std::string url = "http://" + server.host() + "/Soft/Price.asp";
+  const std::string url = ServerUrl(server.host(), wire::kPricePath);
   const std::string first = WidgetGet(url);
   ASSERT_FALSE(first.empty());
   // Bounded wait for a change rather than a fixed sleep.
@@ -123,7 +130,7 @@ TEST_F(QuoteServerTest, NewsHeadlinesLinkToPagesOfTheServerItself) {
     const std::string title = item.substr(0, bar);
     const std::string link = item.substr(bar + 1);
     EXPECT_TRUE(title.size() > 6 && static_cast<unsigned char>(title[0]) >= 0x80) << title;
-    EXPECT_EQ(link, "http://" + server_.host() + "/News/" + std::to_string(index + 1) + ".html");
+    EXPECT_EQ(link, ServerUrl(server_.host(), NewsPagePath(index + 1)));
     EXPECT_TRUE(endpoints::IsWebAddress(link));
     // The page behind the link answers with its headline, whatever its encoding.
     const std::string gbk_page = WidgetGet(link);
@@ -202,7 +209,7 @@ TEST_F(QuoteServerTest, HomePageAnswersAndUnknownPathsAreMissing) {
   EXPECT_NE(WidgetGet(endpoints::HomePageUrl(server_.host())).find("<html"), std::string::npos);
   RawClient client;
   EXPECT_EQ(client.Get(Url("/Soft/Nothing.asp")).status, 404);
-  EXPECT_EQ(client.Get(Url("/News/99.html")).status, 404);
+  EXPECT_EQ(client.Get(Url(NewsPagePath(99))).status, 404);
 }
 
 TEST_F(QuoteServerTest, ScriptedRepliesSendExactBytesUntilCleared) {
@@ -210,14 +217,14 @@ TEST_F(QuoteServerTest, ScriptedRepliesSendExactBytesUntilCleared) {
   reply.status = 201;
   reply.body = std::string("\0\xFF\r\nbytes", 9);
   reply.headers = {{"X-Extra", "1"}};
-  server_.Script("/Soft/Price.asp", reply);
+  server_.Script(std::string(wire::kPricePath), reply);
   RawClient client;
-  const auto scripted = client.Get(Url("/Soft/Price.asp?Type=0&r=2"));
+  const auto scripted = client.Get(Url(wire::kPricePath, "?Type=0&r=2"));
   EXPECT_EQ(scripted.status, 201);
   EXPECT_EQ(scripted.body, reply.body);
 
   server_.ClearScripts();
-  const auto restored = client.Get(Url("/Soft/Price.asp?Type=0&r=3"));
+  const auto restored = client.Get(Url(wire::kPricePath, "?Type=0&r=3"));
   EXPECT_EQ(restored.status, 200);
   EXPECT_EQ(restored.body.substr(0, 4), "rmb,");
 }
@@ -277,7 +284,7 @@ TEST_F(QuoteServerTest, ADrivenPriceHoldsUntilDrivenAgain) {
   const long spread =
       Cents(before.substr(before.rfind(',') + 1)) - Cents(before.substr(3, before.rfind(',') - 3));
   RawClient client;
-  const std::string drive = "http://" + server_.host() + "/Demo/Drive.asp?code=AU&buy=";
+  const std::string drive = Url(wire::kDrivePath, "?code=AU&buy=");
   EXPECT_EQ(client.Get(drive + "542.3").status, 200);
   const std::string gold_before = line_of("gold");
   server_.AdvanceQuotes(50);
@@ -289,7 +296,7 @@ TEST_F(QuoteServerTest, ADrivenPriceHoldsUntilDrivenAgain) {
     SCOPED_TRACE(refused);
     EXPECT_EQ(client.Get(drive + refused).status, 400);
   }
-  EXPECT_EQ(client.Get("http://" + server_.host() + "/Demo/Drive.asp?code=zz&buy=1").status, 400);
+  EXPECT_EQ(client.Get(Url(wire::kDrivePath, "?code=zz&buy=1")).status, 400);
   EXPECT_EQ(line_of("au").substr(0, 10), "au,542.30,");
   EXPECT_EQ(client.Get(drive + "541").status, 200);
   EXPECT_EQ(line_of("au").substr(0, 10), "au,541.00,");

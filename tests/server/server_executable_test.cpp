@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "net/http_request.h"
+#include "net/wire_paths.h"
 #include "tests/support/local_server.h"
 #include "tests/support/server_process.h"
 
@@ -53,12 +54,13 @@ TEST(ServerExecutableTest, ServesUntilAStopSignalThenExitsCleanly) {
         << *line;
     EXPECT_TRUE(SaysQuotesAreSimulated(match[1].str())) << *line;
     const std::string host = "127.0.0.1:" + match[2].str();
-    EXPECT_EQ(WidgetGet("http://" + host + "/Soft/Price.asp?Type=0&r=1").substr(0, 4), "rmb,");
-    EXPECT_EQ(WidgetGet("http://" + host + "/Soft/Version.asp?r=1").substr(0, 11),
-              "1.1\r\nTrue\r\n");
+    const std::string quotes_target = std::string(wire::kPricePath) + "?Type=0&r=1";
+    const std::string version_target = std::string(wire::kVersionPath) + "?r=1";
+    EXPECT_EQ(WidgetGet(ServerUrl(host, quotes_target)).substr(0, 4), "rmb,");
+    EXPECT_EQ(WidgetGet(ServerUrl(host, version_target)).substr(0, 11), "1.1\r\nTrue\r\n");
     // --log reports each request as it is served.
-    EXPECT_EQ(process.NextLine(std::chrono::seconds(10)), "GET /Soft/Price.asp?Type=0&r=1");
-    EXPECT_EQ(process.NextLine(std::chrono::seconds(10)), "GET /Soft/Version.asp?r=1");
+    EXPECT_EQ(process.NextLine(std::chrono::seconds(10)), "GET " + quotes_target);
+    EXPECT_EQ(process.NextLine(std::chrono::seconds(10)), "GET " + version_target);
 
     ASSERT_EQ(::kill(process.pid(), stop_signal), 0);
     const std::optional<int> status = process.WaitForExit(std::chrono::seconds(10));
@@ -104,7 +106,7 @@ TEST(ServerExecutableTest, ServesAHandedOverSocketAndLeavesItListeningWhenIdle) 
     ::_exit(127);
   }
   ASSERT_GT(pid, 0);
-  const std::string quotes = Code::HttpRequest("http://" + host + "/Soft/Price.asp?Type=0", false,
+  const std::string quotes = Code::HttpRequest(ServerUrl(host, wire::kPricePath, "?Type=0"), false,
                                                "GET", "", "", "", "", false, "gb2312");
   EXPECT_NE(quotes.find("\r\nicbcrmbgold,"), std::string::npos) << quotes;
 

@@ -7,13 +7,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "net/wire_paths.h"
 #include "shell/alert_dialog.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
 
 namespace {
 
-constexpr const char* kPrice = "/Soft/Price.asp";
 // A file that start-up leaves as it is.
 constexpr const char* kSettled =
     "[System]\r\nPriceType=au\r\nRefreshTime=5\r\nTransparent=50\r\nLockState=UnLock\r\n"
@@ -23,12 +23,12 @@ class AlertsTest : public WidgetTest {
  protected:
   Mini& StartWith(const std::string& ini, const std::string& first_reply) {
     WriteIni(ini);
-    Reply(kPrice, first_reply);
+    Reply(wire::kPricePath, first_reply);
     return StartMini(Server().host());
   }
 
   void Quote(const std::string& reply) {
-    Reply(kPrice, reply);
+    Reply(wire::kPricePath, reply);
     mini_->GetPrice();
     Settle();
   }
@@ -128,7 +128,7 @@ TEST_F(AlertsTest, TheCrossedLevelLeavesTheTipWithTheNextQuote) {
   ASSERT_EQ(notifications_.size(), 1U);
   EXPECT_EQ(notifications_[0].second, QStringLiteral("买入价 541.90 已低于 542"));
   const QString crossed_tip = Tray::CurrentTip();
-  Reply(kPrice, "ag,5.1,5.2\r\n");
+  Reply(wire::kPricePath, "ag,5.1,5.2\r\n");
   mini_->PriceChange(QStringLiteral("ag"));
   Settle();
   EXPECT_TRUE(notifications_.size() == 1U && !Tray::CurrentTip().contains(QStringLiteral("已低于")))

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "net/wire_paths.h"
 #include "shell/control.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
@@ -27,9 +28,9 @@ class LiveQuoteTest : public WidgetTest {
 };
 
 TEST_F(LiveQuoteTest, NothingHappensWhileTheStartUpQuestionIsOpenAndItsTimeIsNotTheServers) {
-  Reply("/Soft/Version.asp", "1.1\r\nFalse\r\n2026-12-01\r\n更快\r\nhttp://dl.example/new");
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
-  Reply("/Soft/News.asp", "金价走高|http://a/1\r\n");
+  Reply(wire::kVersionPath, "1.1\r\nFalse\r\n2026-12-01\r\n更快\r\nhttp://dl.example/new");
+  Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
+  Reply(wire::kNewsPath, "金价走高|http://a/1\r\n");
   Mini& mini = MakeMini(Server().host());
   const QString price_before = mini.Control("Price")->text();
   answer_ = false;
@@ -54,22 +55,22 @@ TEST_F(LiveQuoteTest, NothingHappensWhileTheStartUpQuestionIsOpenAndItsTimeIsNot
 }
 
 TEST_F(LiveQuoteTest, AQuoteThatStoppedTurnsGreyAndTheTipSaysSinceWhenUntilOneComesAgain) {
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
   StartMini(Server().host());
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.50,385.90\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,385.50,385.90\r\n");
   TickAfter(3s);
   const QColor rise = PriceColor();
   const QString quote_tip = Tray::CurrentTip();
   ASSERT_TRUE(quote_tip.contains(QStringLiteral("385.50")));
 
   // The server goes on answering but no longer lists the product, then stops answering.
-  Reply("/Soft/Price.asp", "gold,2650.1,2650.5\r\n");
+  Reply(wire::kPricePath, "gold,2650.1,2650.5\r\n");
   TickAfter(29s);
   EXPECT_EQ(PriceColor(), rise);
   EXPECT_EQ(Tray::CurrentTip(), quote_tip);
   lumetta_server::ScriptedReply failure;
   failure.status = 500;
-  Server().Script("/Soft/Price.asp", failure);
+  Server().Script(std::string(wire::kPricePath), failure);
   TickAfter(2s);
   EXPECT_EQ(PriceColor(), Grey());
   const QStringList lines = Tray::CurrentTip().split(QStringLiteral("\r\n"));
@@ -81,7 +82,7 @@ TEST_F(LiveQuoteTest, AQuoteThatStoppedTurnsGreyAndTheTipSaysSinceWhenUntilOneCo
   EXPECT_TRUE(Tray::CurrentTip().contains(quote_tip.trimmed()));
   EXPECT_TRUE(mini_->Control("Price")->text().contains(QStringLiteral("385.50")));
 
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.10,385.50\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,385.10,385.50\r\n");
   TickAfter(60s);
   EXPECT_NE(PriceColor(), Grey());
   EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("385.10")));

@@ -6,24 +6,23 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "net/wire_paths.h"
 #include "shell/control.h"
 #include "shell/open_url.h"
 #include "tests/shell/widget_fixture.h"
 
 namespace {
 
-constexpr const char* kNews = "/Soft/News.asp";
-
 class NewsTest : public WidgetTest {
  protected:
   Mini& StartWithNews(const std::string& news) {
-    Reply(kNews, news);
-    Reply("/Soft/Price.asp", "");
+    Reply(wire::kNewsPath, news);
+    Reply(wire::kPricePath, "");
     return StartMini(Server().host());
   }
   QString Headline() { return mini_->Control("News")->text(); }
   void ClickNews() { QTest::mouseClick(mini_->Control("News"), Qt::LeftButton, {}, QPoint(5, 5)); }
-  std::string Home() { return "http://" + Server().host() + "/"; }
+  std::string Home() { return "http://" + Server().host() + std::string(wire::kHomePagePath); }
 };
 
 TEST_F(NewsTest, TwoItemsRotateAndAClickOpensTheShownOne) {
@@ -51,7 +50,7 @@ TEST_F(NewsTest, TwoItemsRotateAndAClickOpensTheShownOne) {
     Settle();
   }
   // Loaded once for the whole run.
-  EXPECT_EQ(RequestCount(kNews), 1u);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 1u);
 }
 
 TEST_F(NewsTest, TheTextAfterTheLastLineEndIsNeverShown) {
@@ -109,8 +108,8 @@ TEST_F(NewsTest, AFailedLoadCanBeRetriedByAClick) {
   lumetta_server::ScriptedReply failure;
   failure.status = 404;
   failure.body = "not here";
-  Server().Script(kNews, failure);
-  Reply("/Soft/Price.asp", "");
+  Server().Script(std::string(wire::kNewsPath), failure);
+  Reply(wire::kPricePath, "");
   Mini& mini = StartMini(Server().host());
 
   mini.NewsTick();
@@ -119,25 +118,25 @@ TEST_F(NewsTest, AFailedLoadCanBeRetriedByAClick) {
   EXPECT_EQ(mini.NewsTimer()->interval(), 1000);
   mini.NewsTick();  // every tick tries again while nothing has loaded
   Settle();
-  EXPECT_EQ(RequestCount(kNews), 2u);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 2u);
 
   // A retry that fails again ends on the failure text, not on the loading text.
   ClickNews();
   Settle();
-  EXPECT_EQ(RequestCount(kNews), 3u);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 3u);
   EXPECT_EQ(Headline(), QStringLiteral("资讯加载失败.点击这里重新加载!"));
 
-  Reply(kNews, "恢复|http://a/back\r\n");
+  Reply(wire::kNewsPath, "恢复|http://a/back\r\n");
   ClickNews();
   Settle();
-  EXPECT_EQ(RequestCount(kNews), 4u);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 4u);
   EXPECT_EQ(Headline(), QStringLiteral("正在加载资讯..."));
   EXPECT_TRUE(opened_pages_.empty());
   EXPECT_FALSE(mini.NewsList().isEmpty());
   mini.NewsTick();
   Settle();
   EXPECT_EQ(Headline(), QStringLiteral("恢复"));
-  EXPECT_EQ(RequestCount(kNews), 4u);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 4u);
 }
 
 TEST_F(NewsTest, HoverLooksLikeALinkUntilThePointerMovesOnThePanel) {

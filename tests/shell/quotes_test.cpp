@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "net/wire_paths.h"
 #include "settings/ini_class.h"
 #include "shell/control.h"
 #include "shell/tray.h"
@@ -12,13 +13,11 @@
 
 namespace {
 
-constexpr const char* kPrice = "/Soft/Price.asp";
-
 class QuotesTest : public WidgetTest {
  protected:
   Mini& StartWith(const std::string& ini, const std::string& first_reply) {
     WriteIni(ini);
-    Reply(kPrice, first_reply);
+    Reply(wire::kPricePath, first_reply);
     return StartMini(Server().host());
   }
 
@@ -62,7 +61,7 @@ TEST_F(QuotesTest, FirstRunSelectsTheDefaultProductAndSpeed) {
   // One quote request, with a fresh cache-busting number in the plain form.
   std::vector<lumetta_server::LoggedRequest> requests;
   for (const auto& request : Server().Requests()) {
-    if (request.target.starts_with("/Soft/Price.asp")) requests.push_back(request);
+    if (request.target.starts_with(wire::kPricePath)) requests.push_back(request);
   }
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^/Soft/Price\.asp\?Type=0&r=\d{1,10}(\.\d+)?$)"))
@@ -79,7 +78,7 @@ TEST_F(QuotesTest, RiseFallAndFlatWithTheTrayTip) {
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(Tray::CurrentTip(), QStringLiteral("Lumetta v1.0"));
 
-  Reply(kPrice, "gold,1900.1,1901.2\r\nRMB,270.60,271.20\r\nag,5.1,5.2\r\n");
+  Reply(wire::kPricePath, "gold,1900.1,1901.2\r\nRMB,270.60,271.20\r\nag,5.1,5.2\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:270.60 卖出:271.20"));
@@ -90,14 +89,14 @@ TEST_F(QuotesTest, RiseFallAndFlatWithTheTrayTip) {
             QStringLiteral("\r\n   [Zentrova人民币黄金]   \r\n\r\n   买入价:270.60   \r\n\r\n"
                            "   卖出价:271.20   \r\n"));
 
-  Reply(kPrice, "rmb,270.1,271.2\r\n");
+  Reply(wire::kPricePath, "rmb,270.1,271.2\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Mark(), "down");
   EXPECT_EQ(PriceColor(), QColor(0, 192, 0));
 
   // Equal in single precision; a changed sell price alone does not count.
-  Reply(kPrice, "rmb,270.10,272.00\r\n");
+  Reply(wire::kPricePath, "rmb,270.10,272.00\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Mark(), "mid");
@@ -107,7 +106,7 @@ TEST_F(QuotesTest, RiseFallAndFlatWithTheTrayTip) {
 
 TEST_F(QuotesTest, RepliesThatChangeNothing) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
-  Reply(kPrice, "rmb,270.60,271.20\r\n");
+  Reply(wire::kPricePath, "rmb,270.60,271.20\r\n");
   mini.GetPrice();
   Settle();
   const QString caption = Caption();
@@ -124,7 +123,7 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
       "",
   };
   for (const std::string& reply : replies) {
-    Reply(kPrice, reply);
+    Reply(wire::kPricePath, reply);
     mini.GetPrice();
     Settle();
     EXPECT_EQ(Caption(), caption) << reply;
@@ -136,7 +135,7 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
   lumetta_server::ScriptedReply failure;
   failure.status = 500;
   failure.body = "rmb,280.00,281.00\r\n";
-  Server().Script(kPrice, failure);
+  Server().Script(std::string(wire::kPricePath), failure);
   mini.GetPrice();
   Settle();
   Server().Stop();
@@ -148,7 +147,7 @@ TEST_F(QuotesTest, RepliesThatChangeNothing) {
 
 TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
-  Reply(kPrice, "rmb,270.40,271.00\r\nrmb,270.45,271.05\r\n");
+  Reply(wire::kPricePath, "rmb,270.40,271.00\r\nrmb,270.45,271.05\r\n");
   mini.GetPrice();
   Settle();
   // The second line is compared against the first one's record.
@@ -158,7 +157,7 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("270.45")));
 
   const QString tip = Tray::CurrentTip();
-  Reply(kPrice, "rmb,n/a,271.00\r\n");
+  Reply(wire::kPricePath, "rmb,n/a,271.00\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:n/a 卖出:271.00"));
@@ -166,7 +165,7 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
   EXPECT_EQ(Mark(), "up");
   EXPECT_EQ(Tray::CurrentTip(), tip);
   // And the next good quote has nothing to compare with.
-  Reply(kPrice, "rmb,270.00,271.00\r\n");
+  Reply(wire::kPricePath, "rmb,270.00,271.00\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Mark(), "up");
@@ -175,13 +174,13 @@ TEST_F(QuotesTest, TwoLinesForTheProductAndANonNumericBuy) {
 
 TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
   Mini& mini = StartWith("[System]\r\nPriceType=rmb\r\n", "rmb,270.50,271.10\r\n");
-  Reply(kPrice, "rmb,270.60,271.20\r\n");
+  Reply(wire::kPricePath, "rmb,270.60,271.20\r\n");
   mini.GetPrice();
   Settle();
   const QString rmb_tip = Tray::CurrentTip();
 
   // The gold line is missing at first: the loading state stays, flat and plain.
-  Reply(kPrice, "rmb,270.70,271.20\r\n");
+  Reply(wire::kPricePath, "rmb,270.70,271.20\r\n");
   mini.MenuItem("Menu_ICBC_USD_SILVER")->trigger();
   Settle();
   EXPECT_EQ(mini_->Ini().GetIniString("System", "PriceType"), "icbcusdsilver");
@@ -193,14 +192,14 @@ TEST_F(QuotesTest, SwitchingProductsKeepsTheOldRecordForOneQuote) {
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(PriceColor(), mini.ButtonTextColor());
 
-  Reply(kPrice, "icbcusdsilver,24.10,24.30\r\n");
+  Reply(wire::kPricePath, "icbcusdsilver,24.10,24.30\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Caption(), QStringLiteral("买入:24.10 卖出:24.30"));
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(Tray::CurrentTip(), rmb_tip);
 
-  Reply(kPrice, "icbcusdsilver,24.00,24.30\r\n");
+  Reply(wire::kPricePath, "icbcusdsilver,24.00,24.30\r\n");
   mini.GetPrice();
   Settle();
   EXPECT_EQ(Mark(), "down");
@@ -242,7 +241,7 @@ TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   EXPECT_TRUE(mini.GetPriceType(QString()).isEmpty());
 
   // The server does send it: the tip's brackets are empty.
-  Reply(kPrice, "AUGOLD,500.00,501.00\r\n");
+  Reply(wire::kPricePath, "AUGOLD,500.00,501.00\r\n");
   mini.GetPrice();
   Settle();
   mini.GetPrice();
@@ -254,18 +253,18 @@ TEST_F(QuotesTest, CodesInAnyCaseAndCodesOutsideTheCatalogue) {
   // Choosing the selected product again runs the whole selection and fetches at once.
   mini.PriceChange(QStringLiteral("IcbcRmbGold"));
   Settle();
-  Reply(kPrice, "icbcrmbgold,2,3\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,2,3\r\n");
   mini.MenuItem("Menu_ICBC_RMB_GOLD")->trigger();
   Settle();
-  Reply(kPrice, "icbcrmbgold,3,4\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,3,4\r\n");
   mini.GetPrice();
   Settle();
   ASSERT_EQ(Mark(), "up");
-  const size_t before = RequestCount(kPrice);
-  Reply(kPrice, "gold,1,2\r\n");
+  const size_t before = RequestCount(wire::kPricePath);
+  Reply(wire::kPricePath, "gold,1,2\r\n");
   mini.MenuItem("Menu_ICBC_RMB_GOLD")->trigger();
   Settle();
-  EXPECT_EQ(RequestCount(kPrice), before + 1);
+  EXPECT_EQ(RequestCount(wire::kPricePath), before + 1);
   EXPECT_EQ(Mark(), "mid");
   EXPECT_EQ(Caption(), QStringLiteral("正在加载报价..."));
   EXPECT_TRUE(mini.MenuItem("Menu_ICBC_RMB_GOLD")->isChecked());
@@ -276,7 +275,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
   EXPECT_EQ(mini.PriceTimer()->interval(), 3000);
   EXPECT_TRUE(mini.MenuItem("Menu_Speed_Quick")->isChecked());
 
-  const size_t fetches = RequestCount(kPrice);
+  const size_t fetches = RequestCount(wire::kPricePath);
   for (const auto& [item, seconds, interval] :
        std::vector<std::tuple<const char*, const char*, int>>{{"Menu_Speed_Slow", "10", 10000},
                                                               {"Menu_Speed_Slow", "10", 10000},
@@ -290,7 +289,7 @@ TEST_F(QuotesTest, RefreshSpeedFromTheMenuAndFromTheFile) {
     EXPECT_EQ(mini.RefreshTimeValue(), QString::fromLatin1(seconds));
     EXPECT_EQ(Marked("Menu_Speed"), QStringList{item});
   }
-  EXPECT_EQ(RequestCount(kPrice), fetches);  // a click never fetches
+  EXPECT_EQ(RequestCount(wire::kPricePath), fetches);  // a click never fetches
 
   for (const char* stored : {"7", "05", "3.0", ""}) {
     WriteIni(std::string("[System]\r\nRefreshTime=") + stored + "\r\n");

@@ -7,20 +7,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include "net/wire_paths.h"
 #include "tests/shell/widget_fixture.h"
 
 namespace {
-
-constexpr const char* kVersion = "/Soft/Version.asp";
-constexpr const char* kCount = "/Soft/Count.asp";
 
 class ServicesTest : public WidgetTest {
  protected:
   // A server that offers `record` as its version record.
   std::string ServerWithRecord(const std::string& record) {
-    Reply(kVersion, record);
-    Reply("/Soft/Price.asp", "");
-    Reply("/Soft/News.asp", "");
+    Reply(wire::kVersionPath, record);
+    Reply(wire::kPricePath, "");
+    Reply(wire::kNewsPath, "");
     return Server().host();
   }
   QString EntryPath() const { return folder_.filePath(QStringLiteral("autostart/vomra.desktop")); }
@@ -81,7 +79,7 @@ TEST_F(ServicesTest, OnRequestEveryOutcomeIsReportedQuietlyOnlyANewerVersion) {
   // A record that is no record, and a download address that is no web address, fail.
   for (const char* record : {"1.1\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/\r\n",
                              "1.1\r\nFalse\r\nd\r\nf\r\nfile:///bin/sh"}) {
-    Reply(kVersion, record);
+    Reply(wire::kVersionPath, record);
     mini_->CheckUpDate(QStringLiteral("0"));
     Settle();
     mini_->CheckUpDate(QStringLiteral("1"));
@@ -178,11 +176,11 @@ TEST_F(ServicesTest, AProgramFolderNoEntryCanNameLeavesStartAtLoginOff) {
 TEST_F(ServicesTest, TheCounterIsLoadedAtStartUpAndAtEveryTickWithItsCookie) {
   const std::string host = ServerWithRecord("1.0\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/");
   StartMini(host);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(kCount) >= 1; }, 10000));
-  EXPECT_EQ(RequestCount(kCount), 1U);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(wire::kCountPath) >= 1; }, 10000));
+  EXPECT_EQ(RequestCount(wire::kCountPath), 1U);
   // The timer's own ticks, made quick.
   mini_->CountTimer()->setInterval(20);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(kCount) >= 3; }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return RequestCount(wire::kCountPath) >= 3; }, 10000));
   mini_->CountTimer()->stop();
   // One visitor: the cookie of the first load came back on the later ones.
   const auto loads = Server().CounterLoads();

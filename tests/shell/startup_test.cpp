@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "net/wire_paths.h"
 #include "settings/ini_class.h"
 #include "shell/control.h"
 #include "shell/quit_signals.h"
@@ -192,9 +193,9 @@ TEST_F(StartupTest, ASilentServerNeverFreezesThePanel) {
 // A healthy server sees what it always saw: the start-up requests, then one quote request per
 // refresh tick and the news list once, in tick order, each answered before the next of its kind.
 TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
-  Reply("/Soft/Version.asp", "1.0\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/");
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
-  Reply("/Soft/News.asp", "金价走高|http://a/1\r\n");
+  Reply(wire::kVersionPath, "1.0\r\nFalse\r\nd\r\nf\r\nhttp://dl.example/");
+  Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
+  Reply(wire::kNewsPath, "金价走高|http://a/1\r\n");
   Mini& mini = StartMini(Server().host());
   // The timers' order over a minute at the 3 s refresh: a news tick every second, a quote
   // tick every third.
@@ -209,10 +210,11 @@ TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
   std::vector<std::string> paths;
   for (const auto& request : Server().Requests()) {
     const std::string path = request.target.substr(0, request.target.find('?'));
-    if (path != "/Soft/Count.asp") paths.push_back(path);  // the counter runs on its own
+    if (path != wire::kCountPath) paths.push_back(path);  // the counter runs on its own
   }
-  std::vector<std::string> expected = {"/Soft/Version.asp", "/Soft/Price.asp", "/Soft/News.asp"};
-  expected.insert(expected.end(), 20, "/Soft/Price.asp");
+  std::vector<std::string> expected = {std::string(wire::kVersionPath),
+                                       std::string(wire::kPricePath), std::string(wire::kNewsPath)};
+  expected.insert(expected.end(), 20, std::string(wire::kPricePath));
   EXPECT_EQ(paths, expected);
 }
 
@@ -227,7 +229,9 @@ TEST_F(StartupTest, ATickWhileItsKindIsStillOutSendsAndQueuesNothing) {
   lumetta_server::ScriptedReply held;
   held.no_answer = true;
   held.delay = std::chrono::milliseconds(300);
-  for (const char* path : {"/Soft/Price.asp", "/Soft/News.asp"}) Server().Script(path, held);
+  for (const std::string_view path : {wire::kPricePath, wire::kNewsPath}) {
+    Server().Script(std::string(path), held);
+  }
   Server().ClearLog();
   // No headlines yet: each news tick loads them.
   mini.GetPrice();
@@ -241,8 +245,8 @@ TEST_F(StartupTest, ATickWhileItsKindIsStillOutSendsAndQueuesNothing) {
   Settle();
   // A request left waiting would go out as soon as the held one ends.
   EXPECT_FALSE(Server().WaitForRequests(3, std::chrono::milliseconds(500)));
-  EXPECT_EQ(RequestCount("/Soft/Price.asp"), 1U);
-  EXPECT_EQ(RequestCount("/Soft/News.asp"), 1U);
+  EXPECT_EQ(RequestCount(wire::kPricePath), 1U);
+  EXPECT_EQ(RequestCount(wire::kNewsPath), 1U);
 }
 
 TEST_F(StartupTest, ExitBeforeStartUpWritesNoFile) {

@@ -60,13 +60,13 @@ lumetta_server::QuoteServer& WidgetTest::Server() {
   return *server_;
 }
 
-void WidgetTest::Reply(const std::string& path, const std::string& utf8_body) {
+void WidgetTest::Reply(std::string_view path, const std::string& utf8_body) {
   lumetta_server::ScriptedReply reply;
   reply.body = text::Utf8ToGbk(utf8_body);
-  Server().Script(path, reply);
+  Server().Script(std::string(path), reply);
 }
 
-size_t WidgetTest::RequestCount(const std::string& path) const {
+size_t WidgetTest::RequestCount(std::string_view path) const {
   if (!server_) return 0;
   size_t count = 0;
   for (const auto& request : server_->Requests()) {

@@ -40,9 +40,9 @@ class WidgetTest : public ::testing::Test {
   // A still local quote server (prices do not move by themselves) for this test.
   lumetta_server::QuoteServer& Server();
   // Scripts a 200 reply of GBK text for a path.
-  void Reply(const std::string& path, const std::string& utf8_body);
+  void Reply(std::string_view path, const std::string& utf8_body);
   // Requests the server saw for a path (query ignored).
-  size_t RequestCount(const std::string& path) const;
+  size_t RequestCount(std::string_view path) const;
 
   // The names of the marked items of a submenu of the panel's menu, in menu order.
   QStringList Marked(std::string_view submenu) const;

@@ -12,6 +12,9 @@ namespace lumetta_test {
 
 using namespace std::chrono_literals;
 
+// "http://HOST" then a path of the server (one of net/wire_paths.h, say) and its query.
+std::string ServerUrl(std::string_view host, std::string_view path, std::string_view query = {});
+
 // A quote server on an ephemeral loopback port for the length of one test. Prices stand still
 // unless a test advances them, so nothing depends on the clock.
 class LocalServerTest : public ::testing::Test {
@@ -24,8 +27,8 @@ class LocalServerTest : public ::testing::Test {
 
   void SetUp() override { ASSERT_TRUE(server_.Start()); }
 
-  std::string Url(std::string_view path_and_query) const {
-    return "http://" + server_.host() + std::string(path_and_query);
+  std::string Url(std::string_view path, std::string_view query = {}) const {
+    return ServerUrl(server_.host(), path, query);
   }
 
   // The single request the server saw; a test fails unless there was exactly one.
