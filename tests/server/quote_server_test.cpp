@@ -49,7 +49,9 @@ long Cents(const std::string& price) {
   const size_t point = price.find('.');
   long whole = 0;
   std::from_chars(price.data(), price.data() + point, whole);
-  return whole * 100 + (price[point + 1] - '0') * 10 + (price[point + 2] - '0');
+  const long tenths = price[point + 1] - '0';
+  const long hundredths = price[point + 2] - '0';
+  return whole * 100 + tenths * 10 + hundredths;
 }
 
 class QuoteServerTest : public LocalServerTest {};
