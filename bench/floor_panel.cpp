@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/wire_paths.h"
+
 namespace {
 
 size_t Append(char* data, size_t size, size_t count, void* body) {
@@ -53,7 +55,8 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   curl_global_init(CURL_GLOBAL_DEFAULT);
   const std::string host = argc > 1 ? argv[1] : "127.0.0.1:8750";
-  const QString caption = Caption(Fetch("http://" + host + "/Soft/Price.asp?Type=0&r=1"));
+  const QString caption =
+      Caption(Fetch("http://" + host + std::string(wire::kPricePath) + "?Type=0&r=1"));
 
   QWidget window(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   window.setFixedSize(350, 80);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "net/endpoints.h"
+#include "net/wire_paths.h"
 #include "server/quote_server.h"
 #include "settings/stored_values.h"
 #include "shell/control.h"
@@ -41,7 +42,7 @@ void CheckEveryCallArrived(benchmark::State& state) {
   // Quote requests only: the usage counter's load at start-up may arrive late.
   size_t quote_requests = 0;
   for (const auto& request : server->Requests()) {
-    if (request.target.starts_with("/Soft/Price.asp")) ++quote_requests;
+    if (request.target.starts_with(wire::kPricePath)) ++quote_requests;
   }
   if (quote_requests != static_cast<size_t>(state.iterations())) {
     state.SkipWithError("not every call reached the quote server");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/http_request.h"
+#include "net/wire_paths.h"
 #include "server/quote_server.h"
 
 namespace {
@@ -59,7 +60,9 @@ int main(int argc, char** argv) {
     std::cerr << "http_bench: cannot start the quote server\n";
     return 1;
   }
-  quote_list_url = "http://" + server.host() + "/Soft/Price.asp?Type=0&r=123456789.123456";
+  quote_list_url = "http://" + server.host();
+  quote_list_url += wire::kPricePath;
+  quote_list_url += "?Type=0&r=123456789.123456";
 
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
