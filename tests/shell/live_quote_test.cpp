@@ -104,7 +104,7 @@ TEST_F(LiveQuoteTest, NoQuoteAtAllNamesTheServerAndAProductChoiceWaitsAfresh) {
 // The grey comes when the age limit passes, on the slowest refresh too, without waiting for a
 // refresh tick; after a product switch it belongs to the new product.
 TEST_F(LiveQuoteTest, TheStaleSignComesWhenTheLimitPassesAndBelongsToTheSelectedProduct) {
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
   Mini& mini = StartMini(Server().host());
   QString slow = QStringLiteral("10");
   mini.ChangeRefreshTime(slow);
@@ -140,13 +140,13 @@ TEST_F(LiveQuoteTest, TheStaleSignComesWhenTheLimitPassesAndBelongsToTheSelected
 // A timer whose first interval had not passed when start-up ended ticks first when it ends,
 // counted from the panel's creation, not a whole interval after start-up.
 TEST_F(LiveQuoteTest, TimersTickFirstWhenTheirFirstIntervalEndsCountedFromCreation) {
-  Reply("/Soft/Price.asp", "icbcrmbgold,385.20,385.60\r\n");
+  Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
   Mini& mini = MakeMini(Server().host());
   // Start-up took all but a moment of the 5 s refresh.
   clock_ahead_ += 4900ms;
   mini.Load();
-  ASSERT_EQ(RequestCount("/Soft/Price.asp"), 1U);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return RequestCount("/Soft/Price.asp") == 2U; }, 2500));
+  ASSERT_EQ(RequestCount(wire::kPricePath), 1U);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return RequestCount(wire::kPricePath) == 2U; }, 2500));
   EXPECT_EQ(mini.PriceTimer()->interval(), 5000);
 }
 
