@@ -1,6 +1,7 @@
 #include "shell/window_behaviour.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -257,11 +258,20 @@ void WindowBehaviour::HideTick() {
     timer_->stop();
     return;
   }
+  // A panel shown at an edge stays while its own menu is open: the menu takes the pointer's
+  // crossings, and the person is still working with the panel.
+  if (QApplication::activePopupWidget() != nullptr) {
+    pointer_unknown_ = true;
+    return;
+  }
   // The window system tells the panel of every pointer crossing, so off the panel the pointer
-  // is known to be outside without a round trip to ask where it is, ten times a second.
-  if (panel_->underMouse()) {
+  // is known to be outside without a round trip to ask where it is, ten times a second. After
+  // a menu the crossings it took are unknown: the pointer is asked for until seen outside.
+  if (panel_->underMouse()) pointer_unknown_ = false;
+  if (panel_->underMouse() || pointer_unknown_) {
     const QPoint pointer = QCursor::pos();
     in.pointer = {pointer.x(), pointer.y()};
+    if (!frame.contains(pointer)) pointer_unknown_ = false;
   } else {
     in.pointer = {in.rect.left, in.rect.top};  // the first pixel counts as outside
   }

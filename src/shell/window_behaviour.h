@@ -76,6 +76,8 @@ class WindowBehaviour {
   QTimer* timer_;
   QMetaObject::Connection screen_watch_;
   bool ticking_ = false;
+  // Set while a menu of the program may have taken pointer crossings the panel did not see.
+  bool pointer_unknown_ = false;
   bool locked_ = false;
   int transparent_value_ = 0;
   // Where in the panel the left button took hold, and whether our own code moves the panel

@@ -32,6 +32,13 @@ read -r x y < <(window_origin "$panel")
 # Top: dropped 2 px below the edge.
 drag $((x + 150)) $((y + 25)) $((x + 150)) 27
 dock_cycle top "$x" "$hidden_top" "$x" "$shown_top" $((x + 150)) 1
+# Its own menu open, the shown panel stays, and it stays after the menu closes over it.
+before=$(visible_windows)
+menu_opens_at "$tessal_pid" $((x + 150)) 20 "$before" || fail "top: no menu on the shown panel"
+left_shown() { ! origin_is "$panel" "$x" "$shown_top"; }
+if wait_for 2 left_shown; then fail "top: hid behind its menu, at $(window_origin "$panel")"; fi
+menu_closes "$tessal_pid" "$before" || fail "top: the menu did not close"
+if wait_for 2 left_shown; then fail "top: hid after its menu, at $(window_origin "$panel")"; fi
 # Left: dropped 2 px from the left edge.
 drag $((x + 150)) 40 152 340
 dock_cycle left "$hidden_left" 299 "$shown_left" 299 1 340
