@@ -24,6 +24,8 @@ struct CounterVisitor::Worker {
       if (stopping) return;
       PreparedRequest request;
       request.url = std::move(pending.front());
+      // The counter is the server's own: a redirect elsewhere is not followed.
+      request.redirects_stay_on_address = true;
       pending.pop_front();
       request.method = "GET";
       request.header_lines = header_lines;

@@ -2,14 +2,19 @@
 
 #include <curl/curl.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "net/cookie_limits.h"
+#include "net/socket_owner.h"
 
 namespace Code {
 namespace {
@@ -47,6 +52,41 @@ size_t AppendBody(char* data, size_t size, size_t count, void* user) {
 
 int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+// What each request of a transfer must meet before curl sends it on its connection.
+struct PeerRule {
+  bool stay_on_first_address = false;
+  std::optional<std::pair<std::string, int>> first_address;
+};
+
+int CheckPeer(void* user, char* server_ip, char* own_ip, int server_port, int own_port) {
+  auto* rule = static_cast<PeerRule*>(user);
+  if (rule->stay_on_first_address) {
+    const std::pair<std::string, int> address(server_ip, server_port);
+    if (!rule->first_address) rule->first_address = address;
+    if (*rule->first_address != address) return CURL_PREREQFUNC_ABORT;
+  }
+  if (IsLoopbackIp(server_ip)) {
+    const std::optional<uid_t> owner =
+        ConnectedSocketOwner({server_ip, server_port}, {own_ip, own_port});
+    if (!owner || *owner != ::getuid()) return CURL_PREREQFUNC_ABORT;
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+// The user's own list of hosts that bypass a proxy, with loopback always among them.
+std::string NoProxyList() {
+  std::string list = "localhost,127.0.0.0/8,::1";
+  for (const char* name : {"no_proxy", "NO_PROXY"}) {
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read only
+    if (value != nullptr && *value != '\0') {
+      list += ',';
+      list += value;
+      break;
+    }
+  }
+  return list;
 }
 
 }  // namespace
@@ -147,6 +187,12 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
   if (!AppendLine(headers, "Expect:")) return outcome;
 
   curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+  PeerRule peer_rule;
+  peer_rule.stay_on_first_address = request.redirects_stay_on_address;
+  curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, CheckPeer);
+  curl_easy_setopt(handle, CURLOPT_PREREQDATA, &peer_rule);
+  const std::string no_proxy = NoProxyList();
+  curl_easy_setopt(handle, CURLOPT_NOPROXY, no_proxy.c_str());
   // Only web addresses, also after a redirect: never file:// or other local schemes.
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

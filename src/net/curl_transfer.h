@@ -17,6 +17,8 @@ struct PreparedRequest {
   std::string body;
   std::vector<std::string> header_lines;  // "Name: value", in sending order
   bool ignore_certificate_errors = false;
+  // Redirects are followed only to the address of the first connection (the counter's rule).
+  bool redirects_stay_on_address = false;
 };
 
 struct TransferOutcome {
@@ -27,9 +29,12 @@ struct TransferOutcome {
 
 class CookieJar;
 
-// Runs one transfer on its own easy handle, created and released here. `abort`, when given, is
-// polled while the transfer waits and ends it early once set. `cookies`, when given, supplies
-// the cookies sent and keeps those the server sets; without it no cookie is stored.
+// Runs one transfer on its own easy handle, created and released here. Before anything is sent
+// on a connection to a loopback address, the server's end of it must belong to this process's
+// user: another account's server is never spoken to. Loopback is never reached through a proxy.
+// `abort`, when given, is polled while the transfer waits and ends it early once set. `cookies`,
+// when given, supplies the cookies sent and keeps those the server sets; without it no cookie is
+// stored.
 TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits& limits,
                                 const std::atomic<bool>* abort = nullptr,
                                 CookieJar* cookies = nullptr);

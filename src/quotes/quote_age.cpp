@@ -46,4 +46,8 @@ std::string NoServerTipLine(std::string_view server_host) {
   return std::string("无法连接行情服务器 ") + std::string(server_host);
 }
 
+std::string ForeignServerTipLine(std::string_view server_host) {
+  return "行情服务器 " + std::string(server_host) + " 属于其他用户";
+}
+
 }  // namespace quotes

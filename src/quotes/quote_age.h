@@ -42,5 +42,7 @@ std::chrono::milliseconds TimeUntilStale(MonotonicTime now,
 std::string StaleTipLine(int hour, int minute, int second);
 // The tip while no quote has come: the server the panel is configured for.
 std::string NoServerTipLine(std::string_view server_host);
+// The tip while the server at that address is another user's, which the panel never uses.
+std::string ForeignServerTipLine(std::string_view server_host);
 
 }  // namespace quotes

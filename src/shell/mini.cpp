@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "net/endpoints.h"
+#include "net/socket_owner.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
 #include "shell/control.h"
@@ -200,7 +201,14 @@ void Mini::ExitSystem() {
   environment_.end_program();
 }
 
-void Mini::OpenPage(const std::string& address) { Code::OpenUrl(address, environment_.open_page); }
+void Mini::OpenPage(const std::string& address) {
+  // Another user's server on the configured address gets no visit from this panel's browser.
+  if (address.starts_with(endpoints::HomePageUrl(environment_.server_host)) &&
+      Code::LoopbackServerOfAnotherUser(environment_.server_host)) {
+    return;
+  }
+  Code::OpenUrl(address, environment_.open_page);
+}
 
 void Mini::ConnectShortcuts() {
   const std::pair<const char*, std::string> shortcuts[] = {

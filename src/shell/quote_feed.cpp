@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "net/endpoints.h"
+#include "net/socket_owner.h"
 #include "quotes/catalogue.h"
 #include "quotes/quote_reply.h"
 #include "quotes/refresh_time.h"
@@ -147,6 +148,11 @@ void QuoteFeed::ShowAge() {
   stale_timer_->stop();
   stale_ = true;
   SetTextColor(controls_.price, StaleColor(*panel_));
+  // Requests to another user's server are refused before they are sent; the tip says why.
+  if (Code::LoopbackServerOfAnotherUser(server_host_)) {
+    tip_.Set(Tray::TipPart::kNoServer, quotes::ForeignServerTipLine(server_host_));
+    return;
+  }
   if (age == quotes::QuoteAge::kNeverCame) {
     tip_.Set(Tray::TipPart::kNoServer, quotes::NoServerTipLine(server_host_));
     return;

@@ -10,6 +10,7 @@
 #include "shell/control.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
+#include "tests/support/foreign_listener.h"
 
 namespace {
 
@@ -148,6 +149,25 @@ TEST_F(LiveQuoteTest, TimersTickFirstWhenTheirFirstIntervalEndsCountedFromCreati
   ASSERT_EQ(RequestCount(wire::kPricePath), 1U);
   EXPECT_TRUE(QTest::qWaitFor([&] { return RequestCount(wire::kPricePath) == 2U; }, 2500));
   EXPECT_EQ(mini.PriceTimer()->interval(), 5000);
+}
+
+// Another account's server on the configured address: the panel starts, sends it nothing,
+// shows and opens nothing of it, and its tip says why.
+TEST_F(LiveQuoteTest, AnotherUsersServerIsUnreachableAndTheTipSaysWhy) {
+  test_support::ForeignListener foreign;
+  if (!foreign.Available()) GTEST_SKIP() << "needs root to listen as another user";
+  const std::string host = "127.0.0.1:" + std::to_string(foreign.port());
+  Mini& mini = StartMini(host);
+  const QString loading = mini.Control("Price")->text();
+  TickAfter(31s);
+  EXPECT_EQ(PriceColor(), Grey());
+  EXPECT_EQ(mini.Control("Price")->text(), loading);
+  EXPECT_EQ(Tray::CurrentTip(), QString::fromStdString("行情服务器 " + host + " 属于其他用户"));
+  mini.MenuItem("Menu_About")->trigger();
+  mini.Control("OtherImage")->on_click();
+  EXPECT_TRUE(opened_pages_.empty());
+  mini_.reset();
+  EXPECT_EQ(foreign.StopAndCountBytes(), 0);
 }
 
 }  // namespace

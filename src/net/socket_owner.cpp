@@ -1,0 +1,199 @@
+#include "net/socket_owner.h"
+
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <system_error>
+#include <vector>
+
+namespace Code {
+namespace {
+
+// An address as the kernel writes it into a socket's identity: 4 or 16 bytes.
+struct RawAddress {
+  int family = AF_UNSPEC;
+  std::array<unsigned char, 16> bytes{};
+};
+
+std::optional<RawAddress> ToRaw(std::string_view ip) {
+  const std::string text(ip);
+  RawAddress raw;
+  if (inet_pton(AF_INET, text.c_str(), raw.bytes.data()) == 1) {
+    raw.family = AF_INET;
+  } else if (inet_pton(AF_INET6, text.c_str(), raw.bytes.data()) == 1) {
+    raw.family = AF_INET6;
+  } else {
+    return std::nullopt;
+  }
+  return raw;
+}
+
+bool SameAddress(const RawAddress& address, const __be32 (&kernel)[4]) {
+  const std::size_t size = address.family == AF_INET ? 4 : 16;
+  return std::memcmp(address.bytes.data(), kernel, size) == 0;
+}
+
+bool IsWildcard(int family, const __be32 (&kernel)[4]) {
+  const std::size_t size = family == AF_INET ? 4 : 16;
+  const std::array<unsigned char, 16> zero{};
+  return std::memcmp(zero.data(), kernel, size) == 0;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Shows `visit` every TCP socket of `family` whose state is in `states` (a mask of 1 << state),
+// until it returns true. False when the kernel could not be asked or did not finish answering.
+bool VisitTcpSockets(int family, std::uint32_t states,
+                     const std::function<bool(const inet_diag_msg&)>& visit) {
+  const Descriptor netlink(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+  if (netlink.get() < 0) return false;
+  // The kernel answers at once; the bound only keeps a broken one from holding a request.
+  const timeval wait{1, 0};
+  ::setsockopt(netlink.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+  struct {
+    nlmsghdr header;
+    inet_diag_req_v2 request;
+  } message{};
+  message.header.nlmsg_len = sizeof message;
+  message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+  message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+  message.request.sdiag_family = static_cast<__u8>(family);
+  message.request.sdiag_protocol = IPPROTO_TCP;
+  message.request.idiag_states = states;
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  if (::sendto(netlink.get(), &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
+               sizeof kernel) != static_cast<ssize_t>(sizeof message)) {
+    return false;
+  }
+
+  alignas(nlmsghdr) std::array<char, 32768> buffer{};
+  while (true) {
+    const ssize_t received = ::recv(netlink.get(), buffer.data(), buffer.size(), 0);
+    if (received <= 0) return false;
+    auto length = static_cast<unsigned>(received);
+    for (auto* header = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(header, length);
+         header = NLMSG_NEXT(header, length)) {
+      if (header->nlmsg_type == NLMSG_DONE) return true;
+      if (header->nlmsg_type == NLMSG_ERROR) return false;
+      if (header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) continue;
+      if (visit(*static_cast<const inet_diag_msg*>(NLMSG_DATA(header)))) return true;
+    }
+  }
+}
+
+constexpr std::uint32_t Mask(int state) { return std::uint32_t{1} << state; }
+
+}  // namespace
+
+bool IsLoopbackIp(std::string_view ip) {
+  const std::optional<RawAddress> raw = ToRaw(ip);
+  if (!raw) return false;
+  if (raw->family == AF_INET) return raw->bytes[0] == 127;
+  static constexpr std::array<unsigned char, 16> kLoopback6 = {0, 0, 0, 0, 0, 0, 0, 0,
+                                                               0, 0, 0, 0, 0, 0, 0, 1};
+  static constexpr std::array<unsigned char, 12> kMappedPrefix = {0, 0, 0, 0, 0,    0,
+                                                                  0, 0, 0, 0, 0xFF, 0xFF};
+  if (raw->bytes == kLoopback6) return true;
+  return std::equal(kMappedPrefix.begin(), kMappedPrefix.end(), raw->bytes.begin()) &&
+         raw->bytes[12] == 127;
+}
+
+std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const SocketAddress& remote) {
+  const std::optional<RawAddress> own = ToRaw(local.ip);
+  const std::optional<RawAddress> peer = ToRaw(remote.ip);
+  if (!own || !peer || own->family != peer->family) return std::nullopt;
+  std::optional<uid_t> owner;
+  VisitTcpSockets(own->family, Mask(TCP_ESTABLISHED), [&](const inet_diag_msg& socket) {
+    const inet_diag_sockid& id = socket.id;
+    if (ntohs(id.idiag_sport) != local.port || ntohs(id.idiag_dport) != remote.port ||
+        !SameAddress(*own, id.idiag_src) || !SameAddress(*peer, id.idiag_dst)) {
+      return false;
+    }
+    owner = socket.idiag_uid;
+    return true;
+  });
+  return owner;
+}
+
+std::optional<uid_t> ListeningSocketOwner(const SocketAddress& at) {
+  const std::optional<RawAddress> address = ToRaw(at.ip);
+  if (!address) return std::nullopt;
+  std::optional<uid_t> owner;
+  const auto match = [&](const inet_diag_msg& socket) {
+    const inet_diag_sockid& id = socket.id;
+    if (ntohs(id.idiag_sport) != at.port) return false;
+    if (socket.idiag_family == address->family && SameAddress(*address, id.idiag_src)) {
+      owner = socket.idiag_uid;
+      return true;
+    }
+    // A wildcard listener takes the connection where no listener of the exact address is.
+    if (IsWildcard(socket.idiag_family, id.idiag_src) && !owner) owner = socket.idiag_uid;
+    return false;
+  };
+  VisitTcpSockets(address->family, Mask(TCP_LISTEN), match);
+  // An IPv6 wildcard listener takes IPv4 connections too, unless it is IPv6 only.
+  if (!owner && address->family == AF_INET) VisitTcpSockets(AF_INET6, Mask(TCP_LISTEN), match);
+  return owner;
+}
+
+bool LoopbackServerOfAnotherUser(std::string_view host_and_port) {
+  std::string_view host = host_and_port;
+  std::string_view port_text;
+  if (host.starts_with('[')) {
+    const std::size_t close = host.find(']');
+    if (close == std::string_view::npos) return false;
+    port_text = host.substr(close + 1);
+    host = host.substr(1, close - 1);
+    if (!port_text.empty() && !port_text.starts_with(':')) return false;
+    if (!port_text.empty()) port_text.remove_prefix(1);
+  } else if (const std::size_t colon = host.find(':'); colon != std::string_view::npos) {
+    port_text = host.substr(colon + 1);
+    host = host.substr(0, colon);
+  }
+  int port = 80;
+  if (!port_text.empty()) {
+    const auto [end, error] =
+        std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
+    if (error != std::errc() || end != port_text.data() + port_text.size()) return false;
+  }
+  std::vector<std::string> addresses;
+  if (host == "localhost") {
+    addresses = {"127.0.0.1", "::1"};
+  } else if (IsLoopbackIp(host)) {
+    addresses = {std::string(host)};
+  }
+  for (const std::string& ip : addresses) {
+    const std::optional<uid_t> owner = ListeningSocketOwner({ip, port});
+    if (owner && *owner != ::getuid()) return true;
+  }
+  return false;
+}
+
+}  // namespace Code
