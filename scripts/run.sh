@@ -28,13 +28,32 @@ fail() {
   exit 1
 }
 
-listening() { (exec 3<>/dev/tcp/127.0.0.1/8750) 2>/dev/null; }
+listening() { (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null; }
+# The user owning what listens on a loopback port (ss names the owner unless it is root).
+listener_uid() {
+  local line
+  line=$(ss -Hltne "sport = :$1" | head -n 1)
+  if [[ $line =~ uid:([0-9]+) ]]; then echo "${BASH_REMATCH[1]}"; else echo 0; fi
+}
 
-if ! listening; then
-  build/lumetta-server --port 8750 &
-  started+=($!)
-  wait_for 10 listening || fail "the quote server did not start on 127.0.0.1:8750"
+# A server already listening on the panel's port is used only when it is this user's; the
+# panel would refuse another account's anyway. Then our own runs on a port of its own.
+port=8750
+if listening "$port" && [ "$(listener_uid "$port")" != "$(id -u)" ]; then
+  echo "run.sh: 127.0.0.1:$port belongs to another user; starting our own server" >&2
+  port=8751
+  while listening "$port"; do
+    port=$((port + 1))
+    ((port < 8800)) || fail "no free port from 8751 to 8799 for the quote server"
+  done
 fi
+if ! listening "$port"; then
+  build/lumetta-server --port "$port" &
+  started+=($!)
+  wait_for 10 listening "$port" || fail "the quote server did not start on 127.0.0.1:$port"
+fi
+tessal_args=()
+if [ "$port" != 8750 ]; then tessal_args=(--server "127.0.0.1:$port"); fi
 
 # Everything here talks to loopback; a proxy from the environment must not take it elsewhere.
 export no_proxy="*" NO_PROXY="*"
@@ -49,7 +68,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   headless=1
 fi
 
-build/Tessal &
+build/Tessal "${tessal_args[@]}" &
 tessal=$!
 started+=("$tessal")
 

@@ -19,7 +19,7 @@ packages=(
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
   desktop-file-utils appstream dpkg-dev file lintian systemd man-db libglib2.0-bin
   clang-format clang-tidy clang-14 libclang-rt-14-dev
-  dbus-daemon curl
+  dbus-daemon curl iproute2
 )
 
 install_missing "${packages[@]}"
