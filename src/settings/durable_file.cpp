@@ -86,7 +86,8 @@ bool RewriteInPlace(const std::string& path, std::string_view content,
   return ok;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content, Links links) {
+bool ReplaceFile(const std::string& path, std::string_view content, Links links,
+                 const DiskCalls& calls) {
   if (path.empty()) return false;
   std::string target = path;
   struct stat link_stat {};
@@ -121,9 +122,9 @@ bool ReplaceFile(const std::string& path, std::string_view content, Links links)
     const bool folder_refuses = errno == EACCES || errno == EPERM;
     return existed && folder_refuses && RewriteInPlace(target, content);
   }
-  bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && calls.sync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(temp_name.c_str(), target.c_str()) != 0) {
+  if (!ok || calls.rename(temp_name.c_str(), target.c_str()) != 0) {
     ::unlink(temp_name.c_str());
     return false;
   }
@@ -134,7 +135,7 @@ bool ReplaceFile(const std::string& path, std::string_view content, Links links)
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder_fd >= 0) {
-    ::fsync(folder_fd);
+    calls.sync(folder_fd);
     ::close(folder_fd);
   }
   return true;

@@ -3,7 +3,10 @@
 // Writing a file so that it is never found half written, and the folders and leftovers that
 // come with it. Used for the settings file and for the start-at-login entry.
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,13 +21,22 @@ enum class Links {
              // and nothing is ever written where it points
 };
 
+// The two calls whose order makes a replacement survive a power cut: the new bytes are synced
+// before the rename puts them in the old file's place, and the folder after it. Tests put
+// recorders here to see that order.
+struct DiskCalls {
+  int (*sync)(int fd) = ::fsync;
+  int (*rename)(const char* from, const char* to) = std::rename;
+};
+
 // Replaces the file at `path` with `content` so that it is always either the complete old or
 // the complete new file, even when the process dies or the disk fills up half way: the new
 // content goes to a temporary file in the same folder that is renamed over the old one. Only
 // when the folder refuses new files is the old file rewritten in place. Anything but a regular
 // file (a folder, a FIFO, a device) is never replaced nor opened. The old file's permission
 // bits are kept.
-bool ReplaceFile(const std::string& path, std::string_view content, Links links = Links::kFollow);
+bool ReplaceFile(const std::string& path, std::string_view content, Links links = Links::kFollow,
+                 const DiskCalls& calls = {});
 
 // The last resort of ReplaceFile where the folder takes no new file: the existing regular file
 // at `path` is overwritten in place with one write from its start. Content shorter than the old

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,6 +39,66 @@ TEST(DurableFileTest, ReplacedFileKeepsPermissionsAndLinks) {
   EXPECT_EQ(ReadBytes(link), "[System]\r\nTop=2\r\n");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"System.ini", "real.ini"}));
 }
+
+// The disk calls of a replacement, in order, each with the file it was made on; the random part
+// of a temporary file's name reads XXXXXX.
+std::vector<std::string> disk_calls;
+
+std::string Named(const std::string& path) {
+  std::string name = std::filesystem::weakly_canonical(path).string();
+  const std::size_t infix = name.rfind(".tmp-");
+  if (infix != std::string::npos) name.replace(infix + 5, std::string::npos, "XXXXXX");
+  return name;
+}
+
+int RecordedSync(int fd) {
+  const std::string file = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd));
+  const bool folder = std::filesystem::is_directory(file);
+  disk_calls.push_back("sync " + Named(file) + (folder ? "" : " holding " + ReadBytes(file)));
+  return ::fsync(fd);
+}
+
+int RecordedRename(const char* from, const char* to) {
+  disk_calls.push_back("rename " + Named(from) + " to " + Named(to));
+  return std::rename(from, to);
+}
+
+enum class Old { kNone, kFile, kLinkElsewhere };
+
+class DiskOrderTest : public ::testing::TestWithParam<Old> {};
+
+// A power cut at any moment leaves the old file or the new one: the new bytes are on the disk
+// before the rename points the name at them, and the rename is on the disk after it.
+TEST_P(DiskOrderTest, NewFileIsSyncedBeforeTheRenameAndItsFolderAfter) {
+  const TempFolder folder;
+  const TempFolder elsewhere;
+  const std::string path = folder.File("System.ini");
+  std::string target = path;
+  if (GetParam() == Old::kFile) WriteBytes(path, "Top=1\n");
+  if (GetParam() == Old::kLinkElsewhere) {
+    target = elsewhere.File("real.ini");
+    WriteBytes(target, "Top=1\n");
+    std::filesystem::create_symlink(target, path);
+  }
+  disk_calls.clear();
+  ASSERT_TRUE(durable::ReplaceFile(path, "Top=2\n", durable::Links::kFollow,
+                                   {.sync = RecordedSync, .rename = RecordedRename}));
+  const std::string temporary = Named(target) + ".tmp-XXXXXX";
+  EXPECT_EQ(disk_calls, (std::vector<std::string>{
+                            "sync " + temporary + " holding Top=2\n",
+                            "rename " + temporary + " to " + Named(target),
+                            "sync " + Named(std::filesystem::path(target).parent_path()),
+                        }));
+  EXPECT_EQ(ReadBytes(target), "Top=2\n");
+}
+
+std::string OldName(const ::testing::TestParamInfo<Old>& info) {
+  constexpr const char* kNames[] = {"None", "File", "LinkElsewhere"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(OldFiles, DiskOrderTest,
+                         ::testing::Values(Old::kNone, Old::kFile, Old::kLinkElsewhere), OldName);
 
 constexpr rlim_t kFullDiskBytes = 16384;
 
