@@ -120,16 +120,13 @@ const sockaddr* AsAddress(const SocketName& name) {
   return reinterpret_cast<const sockaddr*>(&name.address);
 }
 
-bool PeerIsUs(int fd) {
-  ucred credentials{};
-  socklen_t size = sizeof credentials;
-  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
-         credentials.uid == ::geteuid();
+bool PeerIsUs(int connection, SingleInstance::PeerUserCall peer_user) {
+  return peer_user(connection) == ::geteuid();
 }
 
 enum class Call { kDelivered, kRefused, kUnanswered };
 
-Call CallHolder(const SocketName& name) {
+Call CallHolder(const SocketName& name, SingleInstance::PeerUserCall peer_user) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Call::kUnanswered;
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kCallTimeout, sizeof kCallTimeout);
@@ -139,7 +136,7 @@ Call CallHolder(const SocketName& name) {
     // (its length is the system's maximum) is no panel of ours but someone sitting on the
     // name, as is a holder of another user: neither may keep the panel from starting.
     if (errno != ECONNREFUSED && errno != EINTR) result = Call::kUnanswered;
-  } else if (!PeerIsUs(fd)) {
+  } else if (!PeerIsUs(fd, peer_user)) {
     result = Call::kUnanswered;
   } else if (::send(fd, &kShowRequest, 1, MSG_NOSIGNAL) == 1) {
     result = Call::kDelivered;
@@ -150,6 +147,15 @@ Call CallHolder(const SocketName& name) {
 
 }  // namespace
 
+std::optional<uid_t> PeerUser(int connection) {
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) {
+    return std::nullopt;
+  }
+  return credentials.uid;
+}
+
 std::string InstanceKey(std::string_view settings_file) {
   const std::filesystem::path file(settings_file);
   // The file need not exist yet: the existing part of the path is resolved, the rest kept.
@@ -158,7 +164,9 @@ std::string InstanceKey(std::string_view settings_file) {
   return error ? file.lexically_normal().string() : real.string();
 }
 
-SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_folder) {
+SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_folder,
+                               PeerUserCall peer_user)
+    : peer_user_(peer_user) {
   const SocketName name = NameOf(key, PrivateFolder(runtime_folder));
   TakeOverLock lock(name.lock);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -180,7 +188,7 @@ SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_fo
     const int bind_error = errno;
     ::close(fd);
     if (bind_error != EADDRINUSE) return;
-    switch (CallHolder(name)) {
+    switch (CallHolder(name, peer_user_)) {
       case Call::kDelivered:
         state_ = State::kRunning;
         return;
@@ -214,7 +222,7 @@ int SingleInstance::Accept(bool* out_of_descriptors) const {
       }
       return -1;
     }
-    if (PeerIsUs(connection)) return connection;
+    if (PeerIsUs(connection, peer_user_)) return connection;
     ::close(connection);
   }
 }

@@ -9,6 +9,8 @@
 // missing or cannot be trusted is it a name in the abstract namespace, which any local user
 // could bind. A socket file left by a panel that was killed is taken over by the next start.
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +25,16 @@ inline constexpr char kShowRequest = 'S';
 // key of the panel that really writes that file.
 std::string InstanceKey(std::string_view settings_file);
 
+// The user at the other end of a Unix-domain connection, as the kernel recorded it when the
+// connection was made; nullopt when it cannot be told.
+std::optional<uid_t> PeerUser(int connection);
+
 class SingleInstance {
  public:
+  // Tells who is at the other end of each connection, both of the calls a holder hears and of
+  // the holder a start calls: PeerUser, or in tests a stand-in for another user.
+  using PeerUserCall = std::optional<uid_t> (*)(int connection);
+
   enum class State {
     kFirst,    // we hold the name and listen for later starts
     kRunning,  // a panel of ours holds it and was sent the request: end now
@@ -35,7 +45,8 @@ class SingleInstance {
 
   // Takes the name of `key` or, when a panel of this user holds it, asks it to show itself.
   // `runtime_folder` is the user's runtime folder ($XDG_RUNTIME_DIR), empty when unset.
-  SingleInstance(std::string_view key, std::string_view runtime_folder);
+  SingleInstance(std::string_view key, std::string_view runtime_folder,
+                 PeerUserCall peer_user = PeerUser);
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
@@ -52,6 +63,7 @@ class SingleInstance {
   int Accept(bool* out_of_descriptors = nullptr) const;
 
  private:
+  PeerUserCall peer_user_;
   State state_ = State::kAlone;
   int listen_fd_ = -1;
   std::string socket_file_;  // removed at the end when the name is a file

@@ -188,6 +188,20 @@ TEST_P(SingleInstanceTest, SettingsFileLinkedFromAnotherFolderIsThatFoldersPanel
   EXPECT_EQ(KeyOf(other.path()), Key());
 }
 
+// Stands in for the kernel's word where every connection's other end is another user's.
+std::optional<uid_t> AnotherUser(int /*connection*/) { return ::geteuid() + 1; }
+
+// Only the user's own panels are heard or called, on either kind of name.
+TEST_P(SingleInstanceTest, ConnectionOfAnotherUserIsNeitherHeardNorCalled) {
+  const SingleInstance holder(Key(), Runtime(), AnotherUser);
+  ASSERT_EQ(holder.state(), State::kFirst);
+  // This caller finds the holder its own and sends its request; the holder closes it unheard.
+  EXPECT_EQ(SingleInstance(Key(), Runtime()).state(), State::kRunning);
+  EXPECT_EQ(NextRequest(holder), std::nullopt);
+  // A start that finds another user's holder on the name runs unguarded.
+  EXPECT_EQ(SingleInstance(Key(), Runtime(), AnotherUser).state(), State::kAlone);
+}
+
 TEST_P(SingleInstanceTest, AnotherUserOfTheSameFileHoldsAnotherName) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process as another user";
   const SingleInstance ours(Key(), Runtime());
