@@ -1,0 +1,78 @@
+#include "shell/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kDefaultHost[] = "127.0.0.1:8750";
+
+struct Line {
+  std::vector<std::string> arguments;  // after the program's name
+  std::optional<std::string> server;   // nullopt where the line is refused
+};
+
+void PrintTo(const Line& line, std::ostream* os) {
+  for (const std::string& argument : line.arguments) *os << " '" << argument << "'";
+}
+
+// Set while a line is read. --help and --version end the process with status 0, which must not
+// pass for a line that a fault took for one of them.
+bool reading = false;
+
+void FailIfEndedWhileReading() {
+  if (reading) std::_Exit(1);
+}
+
+class CommandLineTest : public ::testing::TestWithParam<Line> {
+ protected:
+  static void SetUpTestSuite() { std::atexit(FailIfEndedWhileReading); }
+};
+
+// The toolkit's own single-dash options are left for it; --server takes a host and at most a
+// port. Anything else is refused in one line on the standard error that names what was wrong.
+TEST_P(CommandLineTest, GivesTheServerOrOneLineOfComplaint) {
+  std::vector<std::string> words{"Tessal"};
+  words.insert(words.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+  std::vector<char*> argv;
+  argv.reserve(words.size());
+  for (std::string& word : words) argv.push_back(word.data());
+  ::testing::internal::CaptureStderr();
+  reading = true;
+  const std::optional<std::string> server =
+      shell::ReadCommandLine(static_cast<int>(argv.size()), argv.data(), kDefaultHost);
+  reading = false;
+  const std::string complaint = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(server, GetParam().server);
+  if (server) {
+    EXPECT_EQ(complaint, "");
+  } else {
+    EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
+    std::string wrong = words.back();
+    wrong.erase(0, wrong.find_first_not_of('-'));
+    EXPECT_NE(complaint.find(wrong), std::string::npos) << complaint;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, CommandLineTest,
+    ::testing::Values(Line{{}, kDefaultHost}, Line{{"-platform", "xcb"}, kDefaultHost},
+                      Line{{"-display", ":1", "-style", "Fusion", "-reverse"}, kDefaultHost},
+                      Line{{"-platform", "xcb", "--server", "quotes.example.net"},
+                           "quotes.example.net"},
+                      Line{{"--server=[::1]:9000"}, "[::1]:9000"}));
+
+INSTANTIATE_TEST_SUITE_P(Refused, CommandLineTest,
+                         ::testing::Values(Line{{"--server"}, {}}, Line{{"--server", ""}, {}},
+                                           Line{{"--server", ":8750"}, {}},
+                                           Line{{"--server", "127.0.0.1:8750/Soft"}, {}},
+                                           Line{{"--server", "me@127.0.0.1"}, {}},
+                                           Line{{"--bogus"}, {}}, Line{{"extra"}, {}}));
+
+}  // namespace
