@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -136,5 +137,40 @@ TEST_F(InstanceWatchTest, OutOfDescriptorsRestsThenHearsTheCall) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return shows_ == 1; }, 10000));
   EXPECT_TRUE(watch_->Listening());
 }
+
+// What sits on the name and is no panel: a folder, which cannot be cleared away, or a socket
+// whose queue stays full.
+enum class Sitter { kFolder, kDeafSocket };
+
+class NameNotTakenTest : public InstanceWatchTest, public ::testing::WithParamInterface<Sitter> {};
+
+// A start whose guard cannot take the name runs as before there was a guard: it neither ends
+// nor listens.
+TEST_P(NameNotTakenTest, PanelRunsUnguarded) {
+  Watch({});  // learns the name
+  watch_.reset();
+  if (GetParam() == Sitter::kFolder) {
+    ASSERT_EQ(::mkdir(path_.c_str(), 0700), 0);
+  } else {
+    const int sitter = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    callers_.push_back(sitter);  // closed with the callers
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path_.data(), path_.size());
+    ASSERT_EQ(::bind(sitter, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(sitter, 0), 0);
+    callers_.push_back(Call(path_, false));  // fills the queue
+  }
+  InstanceWatch late(settings::SettingsFilePath(folder_.path()), runtime_.path(), {});
+  EXPECT_FALSE(late.AnotherRuns());
+  late.OnShowRequest([] {});
+  EXPECT_FALSE(late.Listening());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sitters, NameNotTakenTest,
+                         ::testing::Values(Sitter::kFolder, Sitter::kDeafSocket),
+                         [](const auto& info) {
+                           return info.param == Sitter::kFolder ? "Folder" : "DeafSocket";
+                         });
 
 }  // namespace
