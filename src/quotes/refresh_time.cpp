@@ -23,8 +23,12 @@ constexpr bool ChoicesAreTheAcceptedTexts() {
   for (const RefreshChoice& row : kRefreshChoices) {
     if (!settings::IsListed(Key::kRefreshTime, row.choice)) return false;
   }
+  // By text, not through LookUp: the address sanitizer's build takes no pointer comparison
+  // as constant.
   for (const std::string_view accepted : settings::RuleOf(Key::kRefreshTime).accepted) {
-    if (LookUp(accepted) == nullptr) return false;
+    bool offered = false;
+    for (const RefreshChoice& row : kRefreshChoices) offered = offered || row.choice == accepted;
+    if (!offered) return false;
   }
   return true;
 }

@@ -9,7 +9,7 @@ namespace {
 // The enumerators run from zero; the first value past the last one has no rule.
 constexpr int CountKeys() {
   int count = 0;
-  while (internal::RuleOrNull(static_cast<Key>(count)) != nullptr) ++count;
+  while (internal::IsKey(static_cast<Key>(count))) ++count;
   return count;
 }
 constexpr int kKeyCount = CountKeys();
@@ -20,7 +20,7 @@ constexpr bool EveryKeyHasItsOwnRule() {
   }
   return true;
 }
-static_assert(EveryKeyHasItsOwnRule(), "a case of RuleOrNull returns another key's rule");
+static_assert(EveryKeyHasItsOwnRule(), "a case of RuleOf returns another key's rule");
 
 constexpr bool NamesAreDistinct() {
   for (int i = 0; i < kKeyCount; ++i) {

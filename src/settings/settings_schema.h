@@ -116,35 +116,44 @@ inline constexpr KeyRule kAutoRunRule = {
 
 namespace internal {
 
-// The rule of `key`; null for a value that names no key. A key without a case here does not
-// compile (-Wswitch).
-constexpr const KeyRule* RuleOrNull(Key key) {
+// Whether `key` names a key at all. A key without a case here does not compile (-Wswitch).
+constexpr bool IsKey(Key key) {
   switch (key) {
     case Key::kPriceType:
-      return &kPriceTypeRule;
     case Key::kRefreshTime:
-      return &kRefreshTimeRule;
     case Key::kLeft:
-      return &kLeftRule;
     case Key::kTop:
-      return &kTopRule;
     case Key::kLockState:
-      return &kLockStateRule;
     case Key::kTransparent:
-      return &kTransparentRule;
     case Key::kAutoRun:
-      return &kAutoRunRule;
+      return true;
   }
-  return nullptr;
+  return false;
 }
 
 }  // namespace internal
 
-// The rule of `key`; a value that names no key throws std::invalid_argument.
+// The rule of `key`; a value that names no key throws std::invalid_argument. A key without a
+// case here does not compile (-Wswitch). No pointer to a rule is compared here: the address
+// sanitizer's build does not take such comparisons as constant.
 constexpr const KeyRule& RuleOf(Key key) {
-  const KeyRule* rule = internal::RuleOrNull(key);
-  if (rule == nullptr) throw std::invalid_argument("unknown settings key");
-  return *rule;
+  switch (key) {
+    case Key::kPriceType:
+      return kPriceTypeRule;
+    case Key::kRefreshTime:
+      return kRefreshTimeRule;
+    case Key::kLeft:
+      return kLeftRule;
+    case Key::kTop:
+      return kTopRule;
+    case Key::kLockState:
+      return kLockStateRule;
+    case Key::kTransparent:
+      return kTransparentRule;
+    case Key::kAutoRun:
+      return kAutoRunRule;
+  }
+  throw std::invalid_argument("unknown settings key");
 }
 
 // Whether `text` is one of the key's accepted texts, exactly as listed: for lists elsewhere that
