@@ -126,6 +126,8 @@ int WaitForStop(const sigset_t& stop_signals, const lumetta_server::QuoteServer&
 bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options,
                     std::optional<std::chrono::seconds>& idle_exit) {
   options.port = 8750;
+  // Nothing asks this process for its requests later: --log prints them, and that is all.
+  options.log_capacity = 0;
   bool log = false;
   options.seed = std::random_device{}();
   for (int index = 1; index < argc; ++index) {

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <charconv>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "net/wire_paths.h"
 #include "server/fault_mode.h"
 #include "server/news_feed.h"
+#include "server/peer_owner.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
 #include "server/site_pages.h"
@@ -32,10 +35,54 @@ namespace {
 constexpr std::string_view kVisitorCookie = "CountId";
 constexpr std::string_view kGbkText = "text/html; charset=gb2312";
 constexpr std::string_view kUtf8Html = "text/html; charset=utf-8";
-constexpr size_t kMaxRequestBody = 1 << 20;
 
 // The connection the current worker thread is serving; handlers run on that same thread.
 thread_local RecordingStream* current_stream = nullptr;
+
+// One thread per connection, at most QuoteServer::kMaxConnections at a time. A connection that
+// sends nothing then holds only its own thread, and only until its request time runs out, never
+// the turn of the next client (the engine's pool would queue that client behind it). At the cap
+// the listener waits and new connections queue in the kernel.
+class ConnectionThreads final : public httplib::TaskQueue {
+ public:
+  void enqueue(std::function<void()> serve) override {
+    std::unique_lock lock(mutex_);
+    ended_.wait(lock, [this] {
+      return threads_.size() - finished_.size() < size_t{QuoteServer::kMaxConnections};
+    });
+    JoinFinished();
+    const std::uint64_t id = next_id_++;
+    // The new thread cannot report its end before it is listed: that needs the lock held here.
+    threads_.emplace(id, std::thread([this, id, serve = std::move(serve)] {
+                       serve();
+                       std::lock_guard ended_lock(mutex_);
+                       finished_.push_back(id);
+                       ended_.notify_all();
+                     }));
+  }
+
+  void shutdown() override {
+    std::unique_lock lock(mutex_);
+    ended_.wait(lock, [this] { return threads_.size() == finished_.size(); });
+    JoinFinished();
+  }
+
+ private:
+  // A finished thread only has to return; it needs the lock no more.
+  void JoinFinished() {
+    for (const std::uint64_t id : finished_) {
+      threads_[id].join();
+      threads_.erase(id);
+    }
+    finished_.clear();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  std::map<std::uint64_t, std::thread> threads_;
+  std::vector<std::uint64_t> finished_;
+  std::uint64_t next_id_ = 0;
+};
 
 // The HTTP engine with its socket handling replaced by ours, so that every byte received is
 // kept. One request per connection: no idle keep-alive connection holds a worker.
@@ -52,6 +99,9 @@ class RecordingServer final : public httplib::Server {
     svr_sock_ = socket;
     set_idle_interval(0, 100'000);
   }
+  // The engine listens with a backlog of 5: a burst of connections beyond it has its handshakes
+  // dropped and retried a second later, as if the server were slow. Listening again widens it.
+  void WidenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
   // Stops serving the adopted socket and gives it back, still listening.
   socket_t Release() { return svr_sock_.exchange(INVALID_SOCKET); }
 
@@ -124,6 +174,23 @@ std::string CookieValue(const LoggedRequest& request, std::string_view name) {
   return {};
 }
 
+// True when `host`, a request's Host, names the address the connection reached: that address
+// (in brackets for IPv6), or localhost on loopback; with the port, or without it on port 80.
+// Any other name is how a web page would reach the server through a name of its own.
+bool NamesThisServer(std::string_view host, std::string local_ip, int port) {
+  if (local_ip.starts_with("::ffff:") && local_ip.find('.') != std::string::npos) {
+    local_ip.erase(0, 7);  // an IPv4 client of an IPv6 socket
+  }
+  const bool v6 = local_ip.find(':') != std::string::npos;
+  std::vector<std::string> names = {v6 ? "[" + local_ip + "]" : local_ip};
+  if (local_ip.starts_with("127.") || local_ip == "::1") names.emplace_back("localhost");
+  const std::string port_text = ":" + std::to_string(port);
+  return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+    return text::EqualsIgnoreAsciiCase(host, name + port_text) ||
+           (port == 80 && text::EqualsIgnoreAsciiCase(host, name));
+  });
+}
+
 bool IsVisitorId(std::string_view id) {
   return !id.empty() && id.size() <= 32 && std::all_of(id.begin(), id.end(), [](char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -171,6 +238,7 @@ class QuoteServer::Impl {
       setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     server_.set_payload_max_length(kMaxRequestBody);
+    server_.new_task_queue = [] { return new ConnectionThreads; };
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
       Handle(request, response);
     };
@@ -194,6 +262,7 @@ class QuoteServer::Impl {
       port_ = server_.bind_to_port(options_.bind, options_.port) ? options_.port : -1;
     }
     if (port_ < 0) return false;
+    if (options_.listen_fd < 0) server_.WidenBacklog();
     started_ = std::chrono::steady_clock::now();
     listener_ = std::thread([this] {
       server_.listen_after_bind();
@@ -284,17 +353,18 @@ class QuoteServer::Impl {
 
   std::vector<LoggedRequest> Requests() const {
     std::lock_guard lock(mutex_);
-    return log_;
+    return {log_.begin(), log_.end()};
   }
 
   void ClearLog() {
     std::lock_guard lock(mutex_);
     log_.clear();
+    logged_count_ = 0;
   }
 
   bool WaitForRequests(size_t count, std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return log_.size() >= count; });
+    return changed_.wait_for(lock, limit, [&] { return logged_count_ >= count; });
   }
 
   bool FaultsActive() const {
@@ -324,6 +394,10 @@ class QuoteServer::Impl {
     logged.body = request.body;
     Log(logged);
 
+    if (!HostIsThisServer(logged)) {
+      response.status = 421;  // and nothing else: the page that asked learns nothing
+      return;
+    }
     const std::string path = logged.target.substr(0, logged.target.find('?'));
     std::optional<ScriptedReply> script;
     {
@@ -334,6 +408,12 @@ class QuoteServer::Impl {
       ReplyScripted(std::move(*script), response);
       return;
     }
+    if (!request.body.empty() || HeaderValue(logged, "Content-Length").value_or("0") != "0" ||
+        HeaderValue(logged, "Transfer-Encoding")) {
+      response.status = 413;
+      response.set_content("no endpoint here takes a body\r\n", "text/plain");
+      return;
+    }
     if (options_.faults && IsFaultyPath(path)) {
       if (FaultsActive()) {
         ReplyFault(path, logged, response);
@@ -342,15 +422,51 @@ class QuoteServer::Impl {
       if (options_.on_fault) options_.on_fault(logged, "none");
     }
     if (text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
-      ReplyDrive(request, response);
+      ReplyDrive(request, logged, response);
       return;
     }
     ReplyDefault(path, logged, response);
   }
 
+  bool HostIsThisServer(const LoggedRequest& request) const {
+    const std::optional<std::string> host = HeaderValue(request, "Host");
+    if (!host || current_stream == nullptr) return false;
+    std::string local_ip;
+    int local_port = 0;
+    current_stream->get_local_ip_and_port(local_ip, local_port);
+    return NamesThisServer(*host, local_ip, local_port);
+  }
+
+  // Changing a price is for a person at this account, typing the address or using a tool of
+  // their own: a plain GET that no web page sent, from a socket of this account. Browsers name
+  // the page behind a request in Origin, Referer and Sec-Fetch-Site; those must be this server
+  // itself or absent. Another account on the machine is told apart by the owner of its socket.
+  static bool MayDrive(const httplib::Request& request, const LoggedRequest& logged) {
+    if (request.method != "GET") return false;
+    const std::string self = "http://" + HeaderValue(logged, "Host").value_or("");
+    const std::optional<std::string> origin = HeaderValue(logged, "Origin");
+    if (origin && !text::EqualsIgnoreAsciiCase(*origin, self)) return false;
+    const std::optional<std::string> referer = HeaderValue(logged, "Referer");
+    if (referer && !text::EqualsIgnoreAsciiCase(referer->substr(0, self.size() + 1), self + "/")) {
+      return false;
+    }
+    const std::optional<std::string> site = HeaderValue(logged, "Sec-Fetch-Site");
+    if (site && *site != "same-origin" && *site != "none") return false;
+    const std::optional<uid_t> owner =
+        current_stream != nullptr ? PeerOwner(current_stream->socket()) : std::nullopt;
+    return owner && *owner == ::geteuid();
+  }
+
   // Holds a product's price where a person or a test wants it, to try alerts against:
   // /Demo/Drive.asp?code=au&buy=542.30. The server listens on loopback only.
-  void ReplyDrive(const httplib::Request& request, httplib::Response& response) {
+  void ReplyDrive(const httplib::Request& request, const LoggedRequest& logged,
+                  httplib::Response& response) {
+    if (!MayDrive(request, logged)) {
+      response.status = 403;
+      response.set_content("refused: only a request of this account's own, not a web page's\r\n",
+                           "text/plain");
+      return;
+    }
     const std::string code = text::AsciiLower(request.get_param_value("code"));
     const std::optional<std::int64_t> cents = ParseCents(request.get_param_value("buy"));
     bool driven = false;
@@ -400,7 +516,11 @@ class QuoteServer::Impl {
     if (options_.on_request) options_.on_request(request);
     {
       std::lock_guard lock(mutex_);
-      log_.push_back(std::move(request));
+      ++logged_count_;
+      if (options_.log_capacity > 0) {
+        if (log_.size() == options_.log_capacity) log_.pop_front();
+        log_.push_back(std::move(request));
+      }
     }
     changed_.notify_all();
   }
@@ -548,7 +668,8 @@ class QuoteServer::Impl {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;  // the log grew, or the server is stopping
   std::map<std::string, ScriptedReply> scripts_;
-  std::vector<LoggedRequest> log_;
+  std::deque<LoggedRequest> log_;
+  size_t logged_count_ = 0;  // since the start or the last ClearLog
   PriceBook book_;
   std::uint64_t timed_steps_ = 0;
   std::map<std::string, int> counter_loads_;

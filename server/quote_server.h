@@ -25,6 +25,9 @@ struct ServerOptions {
   std::chrono::milliseconds quote_step{1500};
   // Told of every request as it is logged, on the thread serving it.
   std::function<void(const LoggedRequest&)> on_request;
+  // How many of the latest requests Requests() keeps; older ones are dropped. Zero keeps none
+  // (on_request still hears of each).
+  std::size_t log_capacity = 1000;
   // Fault mode: the price, news and version endpoints answer with the faults of
   // server/fault_mode.h in turn, from Start for `faults_for` (zero: until Stop).
   bool faults = false;
@@ -61,8 +64,15 @@ struct ScriptedReply {
 //   /                   the home page
 // The paths are spelled in net/wire_paths.h. Every request is logged as it arrived; any path's
 // reply can be scripted. A script takes precedence over the fault mode.
+// Guards, before anything else: a request whose Host does not name the address it reached
+// (127.0.0.1:PORT, localhost:PORT, [::1]:PORT) gets an empty 421, so that a web page cannot reach
+// the server under a name of its own; a body is refused (413) except on scripted paths, as no
+// endpoint takes one; /Demo/Drive.asp changes prices only for a GET from this account that no
+// other web page sent (403 otherwise). Requests are read within the limits of
+// server/recording_stream.h and served on a thread each, kMaxConnections at a time.
 class QuoteServer {
  public:
+  static constexpr int kMaxConnections = 256;
   using Options = ServerOptions;
 
   explicit QuoteServer(ServerOptions options = {});
@@ -83,8 +93,10 @@ class QuoteServer {
   void Script(const std::string& path, ScriptedReply reply);
   void ClearScripts();
 
+  // The latest requests, at most `log_capacity` of them.
   std::vector<LoggedRequest> Requests() const;
   void ClearLog();
+  // Waits until `count` requests have been logged since the start or the last ClearLog.
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds limit) const;
 
   // True while the fault mode is on and its time has not run out.

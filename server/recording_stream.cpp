@@ -36,11 +36,20 @@ void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
 }  // namespace
 
 RecordingStream::RecordingStream(socket_t socket, const std::atomic<bool>& stopping)
-    : socket_(socket), stopping_(stopping) {}
+    : socket_(socket),
+      stopping_(stopping),
+      read_until_(std::chrono::steady_clock::now() + kRequestTime) {}
 
-bool RecordingStream::WaitFor(short events) const {
+bool RecordingStream::MayReadMore() const {
+  if (std::chrono::steady_clock::now() >= read_until_) return false;
+  const size_t head_end = received_.find("\r\n\r\n");
+  if (head_end == std::string::npos) return received_.size() < kMaxRequestHead;
+  return received_.size() - head_end - 4 < kMaxRequestBody;
+}
+
+bool RecordingStream::WaitFor(short events, std::chrono::steady_clock::time_point until) const {
   for (auto waited = std::chrono::milliseconds(0); waited < kIdleLimit; waited += kWaitSlice) {
-    if (stopping_) return false;
+    if (stopping_ || std::chrono::steady_clock::now() >= until) return false;
     pollfd watched{socket_, events, 0};
     const int ready = ::poll(&watched, 1, static_cast<int>(kWaitSlice.count()));
     if (ready > 0) return true;
@@ -50,14 +59,14 @@ bool RecordingStream::WaitFor(short events) const {
 }
 
 bool RecordingStream::is_readable() const {
-  return delivered_ < received_.size() || WaitFor(POLLIN);
+  return delivered_ < received_.size() || (MayReadMore() && WaitFor(POLLIN, read_until_));
 }
 
 bool RecordingStream::is_writable() const { return !closed_ && WaitFor(POLLOUT); }
 
 ssize_t RecordingStream::read(char* ptr, size_t size) {
   if (delivered_ == received_.size()) {
-    if (!WaitFor(POLLIN)) return -1;
+    if (!MayReadMore() || !WaitFor(POLLIN, read_until_)) return -1;
     char chunk[4096];
     const ssize_t count = ::recv(socket_, chunk, sizeof chunk, 0);
     if (count <= 0) return count;

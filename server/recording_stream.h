@@ -12,6 +12,12 @@ namespace lumetta_server {
 // The server's view of one connection: reads and writes the socket for the HTTP engine and keeps
 // every byte received, so the log can show the request exactly as it arrived (the engine itself
 // keeps headers sorted by name). Waits give up when `stopping` is set.
+// A request is read within limits: its head (request line and headers) at most kMaxRequestHead
+// bytes, its body at most kMaxRequestBody, all of it within kRequestTime of the connection's
+// start. Past any of them reads fail, and the engine drops the connection.
+inline constexpr size_t kMaxRequestHead = size_t{16} * 1024;
+inline constexpr size_t kMaxRequestBody = size_t{64} * 1024;
+inline constexpr std::chrono::milliseconds kRequestTime{3000};
 class RecordingStream final : public httplib::Stream {
  public:
   RecordingStream(socket_t socket, const std::atomic<bool>& stopping);
@@ -35,10 +41,15 @@ class RecordingStream final : public httplib::Stream {
   void set_logged() { logged_ = true; }
 
  private:
-  bool WaitFor(short events) const;
+  bool WaitFor(short events, std::chrono::steady_clock::time_point until =
+                                 std::chrono::steady_clock::time_point::max()) const;
+
+  // Within the limits above: another read may be waited for.
+  bool MayReadMore() const;
 
   socket_t socket_;
   const std::atomic<bool>& stopping_;
+  const std::chrono::steady_clock::time_point read_until_;
   std::string received_;
   size_t delivered_ = 0;  // bytes of `received_` already handed to the engine
   bool logged_ = false;
