@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The user units as an install into another prefix has them: the service starts that prefix's
 # lumetta-server, and systemd-analyze verify finds nothing wrong with either unit (the program
-# is there and executable, the manual page they name is installed).
+# is there and executable, the manual page they name is installed); both start for people only,
+# and the service has a memory bound and an exposure of at most 4.0 in systemd-analyze security.
 #   user_units.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(realpath "${1:?}")
@@ -26,4 +27,14 @@ if command -v man >/dev/null; then man_check=(); fi
   fail "systemd-analyze verify: $(cat "$work/verify.log")"
 # It reports a value it cannot parse but still ends with status 0.
 [ ! -s "$work/verify.log" ] || fail "systemd-analyze verify: $(cat "$work/verify.log")"
-echo "user units: ok"
+# Both units are for people only; the service is bounded and sandboxed.
+for unit in lumetta-server.socket lumetta-server.service; do
+  grep -qxF 'ConditionUser=!@system' "$units/$unit" || fail "$unit starts for system accounts too"
+done
+grep -q '^MemoryMax=' "$units/lumetta-server.service" || fail "the service has no MemoryMax="
+exposure=$(cd "$units" && XDG_RUNTIME_DIR=$work systemd-analyze security --offline=yes \
+  lumetta-server.service 2>&1 | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+[ -n "$exposure" ] || fail "systemd-analyze security gave no exposure level"
+awk -v level="$exposure" 'BEGIN { exit !(level <= 4.0) }' ||
+  fail "the service's exposure level is $exposure, above 4.0"
+echo "user units: ok (exposure $exposure)"
