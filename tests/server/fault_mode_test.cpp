@@ -118,6 +118,12 @@ class FaultModeTest : public ::testing::Test {
     ASSERT_EQ(normal_quotes_.substr(0, 4), "rmb,");
   }
 
+  // The servers' threads report to the members below: they stop before those are destroyed.
+  void TearDown() override {
+    if (faulty_) faulty_->Stop();
+    twin_.Stop();
+  }
+
   static std::string Url(const QuoteServer& server, std::string_view path,
                          std::string_view query = {}) {
     return ServerUrl(server.host(), path, query);
