@@ -2,8 +2,16 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace alerts {
+namespace {
+
+bool SameValue(const std::optional<Level>& a, const std::optional<Level>& b) {
+  return a && b && a->value == b->value;
+}
+
+}  // namespace
 
 std::optional<Level> ParseLevel(std::string_view text) {
   int digits = 0;
@@ -69,7 +77,15 @@ void AlertBook::Set(const std::string& code, const Levels& levels) {
     Clear(code);
     return;
   }
-  entries_[code] = Entry{levels};
+  Entry entry{levels};
+  // A level the person left as it was keeps its state: pressing OK again, or adding the other
+  // side, must not make a level that already fired fire again where the price has not moved.
+  if (const auto found = entries_.find(code); found != entries_.end()) {
+    const Entry& old = found->second;
+    if (SameValue(old.levels.above, levels.above)) entry.above_armed = old.above_armed;
+    if (SameValue(old.levels.below, levels.below)) entry.below_armed = old.below_armed;
+  }
+  entries_[code] = std::move(entry);
 }
 
 void AlertBook::Clear(const std::string& code) { entries_.erase(code); }

@@ -67,8 +67,9 @@ std::string CrossingText(std::string_view buy_text, const Crossing& crossing);
 // The alerts of every product and whether each level may fire.
 class AlertBook {
  public:
-  // Sets or replaces a product's levels; both start armed, so a level the price is already
-  // past fires on the next quote. Empty levels clear the product's alert.
+  // Sets or replaces a product's levels. A new or changed level starts armed, so a level the
+  // price is already past fires on the next quote; a level of the same value as before keeps
+  // its state. Empty levels clear the product's alert.
   void Set(const std::string& code, const Levels& levels);
   void Clear(const std::string& code);
   // The product's levels, nullptr when it has no alert.

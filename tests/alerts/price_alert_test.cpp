@@ -59,13 +59,44 @@ TEST(AlertBookTest, ProductsKeepTheirOwnLevelsAndState) {
   EXPECT_EQ(book.OnQuote("au", 600).size(), 1U);
   EXPECT_EQ(book.OnQuote("ag", 4.5), (std::vector<Crossing>{{Direction::kBelow, {"5", 5}}}));
   EXPECT_TRUE(book.OnQuote("pt", 1).empty());
-  // Setting the levels again arms them afresh.
-  book.Set("au", {Level{"500", 500}, std::nullopt});
-  EXPECT_EQ(book.OnQuote("au", 600).size(), 1U);
   book.Set("au", {});
   EXPECT_EQ(book.Find("au"), nullptr);
   EXPECT_NE(book.Find("ag"), nullptr);
 }
+
+// Levels set again after the above level fired at 1000 and the price stayed there: which
+// fire on the next quote at the same price.
+struct LevelsSetAgain {
+  const char* name;
+  const char* stored;
+  std::string fired;
+};
+
+void PrintTo(const LevelsSetAgain& again, std::ostream* out) { *out << again.name; }
+
+class SetAgainTest : public testing::TestWithParam<LevelsSetAgain> {};
+
+TEST_P(SetAgainTest, OnlyANewOrChangedLevelStartsArmed) {
+  AlertBook book;
+  book.Set("au", ParseStored("1000,").value());
+  ASSERT_EQ(book.OnQuote("au", 1000).size(), 1U);
+  book.Set("au", ParseStored(GetParam().stored).value());
+  std::string fired;
+  for (const Crossing& crossing : book.OnQuote("au", 1000)) {
+    fired += crossing.direction == Direction::kAbove ? 'a' : 'b';
+  }
+  EXPECT_EQ(fired, GetParam().fired);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, SetAgainTest,
+                         testing::Values(LevelsSetAgain{"Unchanged", "1000,", ""},
+                                         LevelsSetAgain{"SameValueWrittenOtherwise", "1000.00,",
+                                                        ""},
+                                         LevelsSetAgain{"BelowAdded", "1000,1000", "b"},
+                                         LevelsSetAgain{"AboveChanged", "999,", "a"}),
+                         [](const testing::TestParamInfo<LevelsSetAgain>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(StoredAlertTest, ReadsTwoOptionalLevelsAndWritesThemBack) {
   for (const char* stored : {"542.30,", ",541.5", "542,541", ".5,10.", "0.01,"}) {
