@@ -1,7 +1,7 @@
 #include "alerts/price_alert.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <utility>
 
 namespace alerts {
@@ -14,25 +14,27 @@ bool SameValue(const std::optional<Level>& a, const std::optional<Level>& b) {
 }  // namespace
 
 std::optional<Level> ParseLevel(std::string_view text) {
-  int digits = 0;
-  int stops = 0;
-  for (const char c : text) {
-    if (c >= '0' && c <= '9') {
-      ++digits;
-    } else if (c == '.') {
-      ++stops;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (digits == 0 || stops > 1) return std::nullopt;
+  const std::size_t stop = text.find('.');
+  const std::string_view integer = text.substr(0, stop);
+  const std::string_view decimals =
+      stop == std::string_view::npos ? std::string_view() : text.substr(stop + 1);
+  const auto all_digits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  // A second full stop is not a digit of the decimals.
+  if (!all_digits(integer) || !all_digits(decimals)) return std::nullopt;
+  if (integer.empty() && decimals.empty()) return std::nullopt;
+  // Leading zeros say nothing and are dropped; one is kept before the full stop as typed.
+  const std::size_t first = integer.find_first_not_of('0');
+  std::string normal(first == std::string_view::npos ? integer.substr(0, 1)
+                                                     : integer.substr(first));
+  if (normal.size() > kMaxIntegerDigits || decimals.size() > kMaxDecimals) return std::nullopt;
+  if (stop != std::string_view::npos) normal.append(".").append(decimals);
   double value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (error != std::errc() || ptr != end || !std::isfinite(value) || value <= 0) {
-    return std::nullopt;
-  }
-  return Level{std::string(text), value};
+  const char* end = normal.data() + normal.size();
+  const auto [ptr, error] = std::from_chars(normal.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc() || ptr != end || value <= 0) return std::nullopt;
+  return Level{std::move(normal), value};
 }
 
 LevelInput ReadLevelInput(std::string_view above, std::string_view below) {

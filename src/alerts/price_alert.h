@@ -4,6 +4,7 @@
 // when the price reaches it and again only after the price has gone back past it by a margin,
 // so a price wavering on the line does not fire on every tick.
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,7 +16,12 @@ namespace alerts {
 // Part of the level the price must go back past it before the level fires again.
 inline constexpr double kRearmFraction = 0.001;
 
-// A level as the person typed it (a positive decimal number) and its value.
+// The longest level: what the settings file and a notification can always keep whole.
+inline constexpr std::size_t kMaxIntegerDigits = 10;
+inline constexpr std::size_t kMaxDecimals = 4;
+
+// A level as the person typed it, without leading zeros (a positive decimal number), and its
+// value.
 struct Level {
   std::string text;
   double value = 0;
@@ -24,7 +30,10 @@ struct Level {
 };
 
 // A positive decimal number ("542", "542.30", ".5"): digits with at most one full stop, no
-// sign, no exponent, no blanks, above zero. Read without the C locale.
+// sign, no exponent, no blanks, above zero, at most kMaxIntegerDigits before the full stop
+// once leading zeros are dropped ("0012.5" reads as "12.5", "00.5" as "0.5") and
+// kMaxDecimals after it. Read without the C locale. Both a typed level and a quoted buy price
+// are read so.
 std::optional<Level> ParseLevel(std::string_view text);
 
 // The levels of one product; at least one is set for an alert to exist.

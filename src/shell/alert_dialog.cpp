@@ -64,7 +64,7 @@ void AlertDialog::TryAccept() {
   const alerts::LevelInput input =
       alerts::ReadLevelInput(Utf8(above_->text().trimmed()), Utf8(below_->text().trimmed()));
   if (!input.Accepted()) {
-    message_->setText(QStringLiteral("请输入正数，例如 542.30"));
+    message_->setText(QStringLiteral("请输入正数，至多十位整数、四位小数，例如 542.30"));
     message_->show();
     (input.above_refused ? above_ : below_)->setFocus();
     return;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The small dialog that sets a product's price alert: a level above and a level below the
-// buy price, each optional. It refuses anything but positive decimal numbers with a short
-// message and keeps what was typed.
+// buy price, each optional. It refuses anything but positive decimal numbers the settings
+// file can keep (alerts::ParseLevel) with a short message and keeps what was typed.
 
 #include <QDialog>
 #include <functional>

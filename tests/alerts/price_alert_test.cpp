@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace alerts {
@@ -113,6 +114,28 @@ TEST(StoredAlertTest, RefusesAnythingButTwoOptionalPositiveDecimals) {
                              " 1,", "1 ,", "1.2.3,", ".,", "1,abc", "inf,", "nan,", "１,"}) {
     SCOPED_TRACE(stored);
     EXPECT_FALSE(ParseStored(stored).has_value());
+  }
+}
+
+// The settings file gives back at most 1023 bytes of a value: a level longer than the bounds
+// came back cut, another side's level shortened ("1990.5" as "19") or the alert gone.
+TEST(LevelTest, KeepsToTheBoundsWithoutLeadingZeros) {
+  const std::pair<std::string, std::string> accepted[] = {{"0012.5", "12.5"},
+                                                          {"000.5", "0.5"},
+                                                          {".5", ".5"},
+                                                          {"0000000000001", "1"},
+                                                          {"9999999999.9999", "9999999999.9999"}};
+  for (const auto& [typed, kept] : accepted) {
+    SCOPED_TRACE(typed);
+    const std::optional<Level> level = ParseLevel(typed);
+    ASSERT_TRUE(level.has_value());
+    EXPECT_EQ(level->text, kept);
+  }
+  for (const std::string& refused :
+       {std::string("10000000000"), std::string("1.00001"), "1." + std::string(1100, '0'),
+        std::string("000"), std::string("00.0000")}) {
+    SCOPED_TRACE(refused.substr(0, 20));
+    EXPECT_FALSE(ParseLevel(refused).has_value());
   }
 }
 

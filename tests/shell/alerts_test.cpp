@@ -56,16 +56,21 @@ TEST_F(AlertsTest, TheDialogRefusesAnythingButPositiveDecimalsAndStoresTheLevels
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("现货黄金"));
 
-  for (const char* refused : {"abc", "-5", "0", "1,5", "1e3"}) {
-    SCOPED_TRACE(refused);
-    Type(dialog->Above(), QString::fromUtf8(refused));
+  // Longer than the settings file gives back whole, for one.
+  const QString too_long = QStringLiteral("1.") + QString(1100, QChar('0'));
+  for (const QString& refused :
+       {QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0"), QStringLiteral("1,5"),
+        QStringLiteral("1e3"), QStringLiteral("12345678901"), too_long}) {
+    SCOPED_TRACE(refused.left(20).toStdString());
+    dialog->Above()->setText(refused);
     QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog->Message()->isHidden());
-    EXPECT_EQ(dialog->Above()->text(), QString::fromUtf8(refused));
+    EXPECT_EQ(dialog->Above()->text(), refused);
     EXPECT_EQ(mini_->Alerts().Dialog(), dialog);
     EXPECT_EQ(IniText(), before);
   }
-  Type(dialog->Above(), QStringLiteral("542.00"));
+  // Blanks around either field go, and so do leading zeros.
+  Type(dialog->Above(), QStringLiteral(" 00542.00 "));
   Type(dialog->Below(), QStringLiteral(" 530 "));
   QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
   EXPECT_EQ(IniText(), before + "Alert_au=542.00,530\r\n");
