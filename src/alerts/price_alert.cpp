@@ -69,8 +69,8 @@ std::string StoredText(const Levels& levels) {
   return (levels.above ? levels.above->text : "") + "," + (levels.below ? levels.below->text : "");
 }
 
-std::string CrossingText(std::string_view buy_text, const Crossing& crossing) {
-  return "买入价 " + std::string(buy_text) +
+std::string CrossingText(const Level& buy, const Crossing& crossing) {
+  return "买入价 " + buy.text +
          (crossing.direction == Direction::kAbove ? " 已高于 " : " 已低于 ") + crossing.level.text;
 }
 

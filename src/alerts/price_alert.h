@@ -70,8 +70,9 @@ struct Crossing {
   friend bool operator==(const Crossing&, const Crossing&) = default;
 };
 
-// The text a notification carries for a crossing, UTF-8: "买入价 542.30 已高于 542.00".
-std::string CrossingText(std::string_view buy_text, const Crossing& crossing);
+// The text a notification carries for a crossing, UTF-8: "买入价 542.30 已高于 542.00". The
+// buy price is the one ParseLevel read, so the text stays short whatever the server sent.
+std::string CrossingText(const Level& buy, const Crossing& crossing);
 
 // The alerts of every product and whether each level may fire.
 class AlertBook {

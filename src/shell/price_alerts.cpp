@@ -101,7 +101,7 @@ void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) 
   const QString summary = display_name_(Text(lower));
   std::string lines;
   for (const alerts::Crossing& crossing : crossings) {
-    const std::string body = alerts::CrossingText(buy_text, crossing);
+    const std::string body = alerts::CrossingText(*buy, crossing);
     if (notify_) notify_(summary, Text(body));
     lines += "\r\n   " + body;
   }

@@ -140,9 +140,9 @@ TEST(LevelTest, KeepsToTheBoundsWithoutLeadingZeros) {
 }
 
 TEST(CrossingTextTest, SaysThePriceAndTheLevelCrossed) {
-  EXPECT_EQ(CrossingText("542.30", {Direction::kAbove, {"542.00", 542}}),
+  EXPECT_EQ(CrossingText({"542.30", 542.3}, {Direction::kAbove, {"542.00", 542}}),
             "买入价 542.30 已高于 542.00");
-  EXPECT_EQ(CrossingText("3.9", {Direction::kBelow, {"4", 4}}), "买入价 3.9 已低于 4");
+  EXPECT_EQ(CrossingText({"3.9", 3.9}, {Direction::kBelow, {"4", 4}}), "买入价 3.9 已低于 4");
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "net/wire_paths.h"
 #include "shell/alert_dialog.h"
@@ -139,5 +142,36 @@ TEST_F(AlertsTest, TheCrossedLevelLeavesTheTipWithTheNextQuote) {
   EXPECT_TRUE(notifications_.size() == 1U && !Tray::CurrentTip().contains(QStringLiteral("已低于")))
       << crossed_tip.toStdString() << " / " << Tray::CurrentTip().toStdString();
 }
+
+// The buy price as received, whatever the server put in it: only a plain decimal number
+// within a level's bounds reaches the alert, and the notification says it as read.
+struct ServerBuy {
+  const char* name;
+  std::string buy;
+  std::vector<QString> bodies;
+};
+
+void PrintTo(const ServerBuy& buy, std::ostream* out) { *out << buy.name; }
+
+class ServerBuyTest : public AlertsTest, public testing::WithParamInterface<ServerBuy> {};
+
+TEST_P(ServerBuyTest, OnlyAPlainBoundedNumberReachesTheAlert) {
+  StartWith(std::string(kSettled) + "Alert_au=2400.00,\r\n", "au,2300.00,2301.00\r\n");
+  Quote("au," + GetParam().buy + ",2501.00\r\n");
+  std::vector<QString> bodies;
+  for (const auto& [summary, body] : notifications_) bodies.push_back(body.left(100));
+  EXPECT_EQ(bodies, GetParam().bodies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alerts, ServerBuyTest,
+    testing::Values(
+        ServerBuy{"Plain", "2500.00", {QStringLiteral("买入价 2500.00 已高于 2400.00")}},
+        // Cut at the bar, it would read as 2400 and fire.
+        ServerBuy{"WithABar", "2400|50", {}}, ServerBuy{"FiveDecimals", "2400.00001", {}},
+        ServerBuy{"MillionsOfLeadingZeros",
+                  std::string(3'000'000, '0') + "2500.00",
+                  {QStringLiteral("买入价 2500.00 已高于 2400.00")}}),
+    [](const testing::TestParamInfo<ServerBuy>& info) { return std::string(info.param.name); });
 
 }  // namespace
