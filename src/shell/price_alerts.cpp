@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QScreen>
 #include <QWidget>
-#include <algorithm>
 #include <utility>
 
 #include "quotes/catalogue.h"
@@ -11,6 +10,7 @@
 #include "shell/alert_dialog.h"
 #include "shell/qt_text.h"
 #include "text/ascii_case.h"
+#include "window/dialog_place.h"
 
 namespace shell {
 
@@ -73,15 +73,14 @@ void PriceAlerts::OpenDialog() {
     // A separate window above the panel, not a part of it.
     dialog_->setWindowFlag(Qt::Window, true);
     dialog_->adjustSize();
-    // Beside the panel rather than under it: the panel stays above other windows. Below it
-    // where the screen has room, else above it.
-    const QRect panel = panel_->frameGeometry();
-    const QRect screen = panel_->screen()->availableGeometry();
-    const int height = dialog_->frameGeometry().height();
-    const int top = panel.bottom() + 8 + height <= screen.bottom() ? panel.bottom() + 8
-                                                                   : panel.top() - 8 - height;
-    dialog_->move(std::clamp(panel.left(), screen.left(), screen.right() - dialog_->width()),
-                  std::max(screen.top(), top));
+    const auto pixels = [](const QRect& rect) {
+      return window::PixelRect{rect.left(), rect.top(), rect.left() + rect.width(),
+                               rect.top() + rect.height()};
+    };
+    const window::PixelPoint at = window::DialogPlace(
+        pixels(panel_->frameGeometry()), pixels(panel_->screen()->availableGeometry()),
+        dialog_->width(), dialog_->frameGeometry().height());
+    dialog_->move(at.x, at.y);
   }
   dialog_->show();
   dialog_->raise();
