@@ -41,7 +41,7 @@ Mini::Mini(Environment environment, QWidget* parent)
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
               MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now, tip_,
-              {[this] { alerts_.ShowMark(); },
+              {[this] { alerts_.Selected(); },
                [this](const std::string& code, const std::string& buy) {
                  alerts_.OnQuote(code, buy);
                }}),

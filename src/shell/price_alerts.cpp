@@ -45,6 +45,16 @@ void PriceAlerts::ReadStored() {
 
 std::string PriceAlerts::SelectedCode() const { return text::AsciiLower(Utf8(selected_())); }
 
+void PriceAlerts::Selected() {
+  if (dialog_ != nullptr && dialog_code_ != SelectedCode()) {
+    // Closed rather than turned to the new product: what was typed was meant for the product
+    // its title named. It is deleted later and must not be shown again meanwhile.
+    dialog_->close();
+    dialog_.clear();
+  }
+  ShowMark();
+}
+
 void PriceAlerts::ShowMark() {
   menu_item_("Menu_Alert")->setChecked(book_.Find(SelectedCode()) != nullptr);
 }
@@ -66,6 +76,7 @@ void PriceAlerts::SetLevels(const std::string& code, const alerts::Levels& level
 void PriceAlerts::OpenDialog() {
   if (dialog_ == nullptr) {
     const std::string code = SelectedCode();
+    dialog_code_ = code;
     const alerts::Levels* current = book_.Find(code);
     dialog_ =
         new AlertDialog(panel_, display_name_(Text(code)), current ? *current : alerts::Levels{},

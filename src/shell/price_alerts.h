@@ -34,8 +34,9 @@ class PriceAlerts {
   // Start-up's reading of every product's stored alert; a stored value that does not read
   // back is ignored here and removed by the next change of an alert.
   void ReadStored();
-  // Puts the menu's mark on when the selected product has an alert.
-  void ShowMark();
+  // A product was selected: the mark becomes its, and a dialog open for another product
+  // closes.
+  void Selected();
   // An applied quote of the selected product, its buy price as received.
   void OnQuote(const std::string& code, const std::string& buy_text);
 
@@ -50,6 +51,8 @@ class PriceAlerts {
 
  private:
   std::string SelectedCode() const;
+  // Puts the menu's mark on when the selected product has an alert.
+  void ShowMark();
 
   QWidget* panel_;
   MenuItemLookup menu_item_;
@@ -61,6 +64,8 @@ class PriceAlerts {
   // Products whose stored value was refused, removed at the next change.
   std::set<std::string> refused_;
   QPointer<AlertDialog> dialog_;
+  // The product the open dialog sets.
+  std::string dialog_code_;
   // The tip's alert part is this object's: the crossed levels, until the next quote.
   TrayTipParts& tip_;
 };

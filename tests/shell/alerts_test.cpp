@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <ostream>
@@ -92,6 +93,29 @@ TEST_F(AlertsTest, TheDialogRefusesAnythingButPositiveDecimalsAndStoresTheLevels
   QTest::mouseClick(dialog->ClearButton(), Qt::LeftButton);
   EXPECT_FALSE(AlertMarked());
   EXPECT_EQ(IniText(), before);
+}
+
+// A dialog left open while the person picks another product must not set the first product's
+// alert from the second product's menu item.
+TEST_F(AlertsTest, TheDialogBelongsToTheSelectedProduct) {
+  StartWith(kSettled, "au,541.00,541.50\r\n");
+  shell::AlertDialog* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  Type(dialog->Above(), QStringLiteral("600"));
+  const QPointer<shell::AlertDialog> first = dialog;
+  Reply(wire::kPricePath, "ag,5.1,5.2\r\n");
+  mini_->PriceChange(QStringLiteral("ag"));
+  Settle();
+  EXPECT_TRUE(first.isNull() || first->isHidden());
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("现货白银"));
+  EXPECT_EQ(dialog->Above()->text(), QString());
+  Type(dialog->Above(), QStringLiteral("6"));
+  QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(IniText(),
+            "[System]\r\nPriceType=ag\r\nRefreshTime=5\r\nTransparent=50\r\nLockState=UnLock\r\n"
+            "AutoRun=False\r\nAlert_ag=6,\r\n");
 }
 
 TEST_F(AlertsTest, AStoredValueThatDoesNotReadBackIsIgnoredAndGoesWithTheNextChange) {
