@@ -6,8 +6,7 @@
 #include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
-
-#include "shell/tray.h"
+#include <utility>
 
 namespace shell {
 namespace {
@@ -16,10 +15,10 @@ constexpr int kShownMs = 10000;
 
 }  // namespace
 
-void NotifyDesktop(const QString& summary, const QString& body) {
+void NotifyDesktop(const QString& summary, const QString& body, NotifyAnswer answer) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) {
-    Tray::ShowMessage(summary, body);
+    answer(std::nullopt);
     return;
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -31,11 +30,13 @@ void NotifyDesktop(const QString& summary, const QString& body) {
        << body.toHtmlEscaped() << QStringList() << QVariantMap() << kShownMs;
   // Asynchronous: a bus that is slow to answer must not hold the panel.
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                   [summary, body](QDBusPendingCallWatcher* finished) {
-                     if (finished->isError()) Tray::ShowMessage(summary, body);
-                     finished->deleteLater();
-                   });
+  QObject::connect(
+      watcher, &QDBusPendingCallWatcher::finished, watcher,
+      [answer = std::move(answer)](QDBusPendingCallWatcher* finished) {
+        const QDBusPendingReply<uint> reply = *finished;
+        answer(reply.isError() ? std::nullopt : std::optional<std::uint32_t>(reply.value()));
+        finished->deleteLater();
+      });
 }
 
 }  // namespace shell

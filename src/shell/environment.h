@@ -5,8 +5,14 @@
 
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+// The notification service's answer: the id it gave the notification, nullopt when no service
+// took it.
+using NotifyAnswer = std::function<void(std::optional<std::uint32_t> id)>;
 
 struct Environment {
   std::string program_dir;    // the program's own folder, as the file system's bytes
@@ -18,9 +24,10 @@ struct Environment {
   // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.
   // True when the user chose OK; closing a box that offers only OK counts as OK.
   std::function<bool(const QString& text, const QString& title, bool with_cancel)> ask;
-  // Tells the person something on the desktop (a price alert): a notification, or the tray
-  // icon's message where the desktop has no notification service. Never takes the focus.
-  std::function<void(const QString& summary, const QString& body)> notify;
+  // Hands a price alert to the desktop's notification service; never takes the focus.
+  // `answer` is called once, at once or later, and where no service took the notification the
+  // panel shows the tray icon's own message instead.
+  std::function<void(const QString& summary, const QString& body, NotifyAnswer answer)> notify;
   // Ends the process at once, without further events.
   std::function<void()> end_program;
   // The monotonic clock that start-up's time budget and the age of a quote are measured on.

@@ -9,6 +9,7 @@
 #include "settings/settings_schema.h"
 #include "shell/alert_dialog.h"
 #include "shell/qt_text.h"
+#include "shell/tray.h"
 #include "text/ascii_case.h"
 #include "window/dialog_place.h"
 
@@ -98,6 +99,16 @@ void PriceAlerts::OpenDialog() {
   dialog_->activateWindow();
 }
 
+void PriceAlerts::Tell(const QString& summary, const QString& body) {
+  if (!notify_) {
+    Tray::ShowMessage(summary, body);
+    return;
+  }
+  notify_(summary, body, [summary, body](std::optional<std::uint32_t> id) {
+    if (!id) Tray::ShowMessage(summary, body);
+  });
+}
+
 AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }
 
 void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) {
@@ -112,7 +123,7 @@ void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) 
   std::string lines;
   for (const alerts::Crossing& crossing : crossings) {
     const std::string body = alerts::CrossingText(*buy, crossing);
-    if (notify_) notify_(summary, Text(body));
+    Tell(summary, Text(body));
     lines += "\r\n   " + body;
   }
   tip_.Set(Tray::TipPart::kAlert, std::move(lines));

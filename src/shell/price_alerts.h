@@ -11,6 +11,7 @@
 #include <string>
 
 #include "alerts/price_alert.h"
+#include "shell/environment.h"
 #include "shell/main_menu.h"
 #include "shell/tray_tip_parts.h"
 
@@ -22,7 +23,7 @@ class AlertDialog;
 
 class PriceAlerts {
  public:
-  using Notify = std::function<void(const QString& summary, const QString& body)>;
+  using Notify = decltype(Environment::notify);
 
   // `selected` gives the selected product's code, `display_name` a code's display name.
   PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
@@ -51,6 +52,8 @@ class PriceAlerts {
 
  private:
   std::string SelectedCode() const;
+  // A crossing for the person: through the notification service, else the tray's message.
+  void Tell(const QString& summary, const QString& body);
   // Puts the menu's mark on when the selected product has an alert.
   void ShowMark();
 

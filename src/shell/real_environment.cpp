@@ -1,6 +1,7 @@
 #include <unistd.h>
 #include <QMessageBox>
 #include <cstdio>
+#include <utility>
 
 #include "settings/program_folder.h"
 #include "settings/settings_location.h"
@@ -27,8 +28,8 @@ Environment RealEnvironment(const std::string& server_host, const std::string& s
     // Closing a box that only offers OK counts as OK.
     return !with_cancel || answer == QMessageBox::Ok;
   };
-  environment.notify = [](const QString& summary, const QString& body) {
-    shell::NotifyDesktop(summary, body);
+  environment.notify = [](const QString& summary, const QString& body, NotifyAnswer answer) {
+    shell::NotifyDesktop(summary, body, std::move(answer));
   };
   environment.end_program = [] {
     // At once: no further events, no destructors racing the window system.

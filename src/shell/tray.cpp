@@ -15,6 +15,8 @@ namespace {
 struct Record {
   QPointer<QSystemTrayIcon> icon;
   QString tip;
+  int messages = 0;
+  QString last_message;
 };
 
 Record& TheRecord() {
@@ -65,6 +67,8 @@ void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
   Record& record = TheRecord();
   delete record.icon;
   record.tip = FitTip(tip);
+  record.messages = 0;
+  record.last_message.clear();
   auto* tray_icon = new QSystemTrayIcon(icon, window);
   tray_icon->setToolTip(ToolTipText(record.tip));
   QObject::connect(tray_icon, &QSystemTrayIcon::activated,
@@ -99,7 +103,13 @@ void ShowMessage(const QString& title, const QString& text) {
   Record& record = TheRecord();
   if (record.icon == nullptr) return;
   record.icon->showMessage(title, text, record.icon->icon());
+  ++record.messages;
+  record.last_message = text;
 }
+
+int MessagesShown() { return TheRecord().messages; }
+
+QString LastMessage() { return TheRecord().last_message; }
 
 QString CurrentTip() { return TheRecord().icon == nullptr ? QString() : TheRecord().tip; }
 

@@ -34,5 +34,8 @@ void ShowMessage(const QString& title, const QString& text);
 QString CurrentTip();
 // True while the icon has been added and not deleted.
 bool HasIcon();
+// How many messages the icon showed since it was added, and the last one's text.
+int MessagesShown();
+QString LastMessage();
 
 }  // namespace Tray

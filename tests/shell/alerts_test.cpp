@@ -198,4 +198,24 @@ INSTANTIATE_TEST_SUITE_P(
                   {QStringLiteral("买入价 2500.00 已高于 2400.00")}}),
     [](const testing::TestParamInfo<ServerBuy>& info) { return std::string(info.param.name); });
 
+// The tray's own message stands in for the notification service only when the service did not
+// take the notification: never both, never neither.
+class TrayMessageTest : public AlertsTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(TrayMessageTest, ShowsExactlyWhatTheServiceDidNotTake) {
+  notification_service_ = GetParam();
+  StartWith(std::string(kSettled) + "Alert_au=542.00,\r\n", "au,541.00,541.50\r\n");
+  Quote("au,542.30,542.80\r\n");
+  ASSERT_EQ(notifications_.size(), 1U);
+  EXPECT_EQ(Tray::MessagesShown(), notification_service_ ? 0 : 1);
+  if (!notification_service_) {
+    EXPECT_EQ(Tray::LastMessage(), QStringLiteral("买入价 542.30 已高于 542.00"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Alerts, TrayMessageTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "ServiceTookIt" : "NoService");
+                         });
+
 }  // namespace

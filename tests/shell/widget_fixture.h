@@ -71,4 +71,7 @@ class WidgetTest : public ::testing::Test {
   int program_ends_ = 0;
   // Desktop notifications the panel gave: summary, body.
   std::vector<std::pair<QString, QString>> notifications_;
+  // Whether a notification service takes them (answering at once with ids 1, 2, ...); without
+  // one the panel falls back to the tray icon's message.
+  bool notification_service_ = true;
 };
