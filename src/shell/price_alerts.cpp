@@ -112,8 +112,9 @@ void PriceAlerts::Tell(const QString& summary, const QString& body) {
 AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }
 
 void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) {
-  // The crossing's lines last until the next quote.
-  tip_.Clear(Tray::TipPart::kAlert);
+  // The crossing's lines last until the next quote, but not before the icon could show them:
+  // start-up's first quote comes before the icon is in the notification area.
+  if (Tray::IconShown()) tip_.Clear(Tray::TipPart::kAlert);
   const std::optional<alerts::Level> buy = alerts::ParseLevel(buy_text);
   if (!buy) return;
   const std::string lower = text::AsciiLower(code);

@@ -69,7 +69,8 @@ class PriceAlerts {
   QPointer<AlertDialog> dialog_;
   // The product the open dialog sets.
   std::string dialog_code_;
-  // The tip's alert part is this object's: the crossed levels, until the next quote.
+  // The tip's alert part is this object's: the crossed levels, until the next quote once the
+  // tray icon shows.
   TrayTipParts& tip_;
 };
 

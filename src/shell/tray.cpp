@@ -4,6 +4,7 @@
 #include <QSystemTrayIcon>
 #include <QTextDocument>
 #include <QWidget>
+#include <optional>
 #include <utility>
 
 #include "text/tray_tip.h"
@@ -15,9 +16,20 @@ namespace {
 struct Record {
   QPointer<QSystemTrayIcon> icon;
   QString tip;
+  // Whether ShowTrayIcon has put the icon into the notification area.
+  bool shown = false;
+  // A message given before then, shown once the icon is there: the icon shows no message
+  // before, and an alert crossed during start-up must not go unseen.
+  std::optional<std::pair<QString, QString>> held;
   int messages = 0;
   QString last_message;
 };
+
+void ShowNow(Record& record, const QString& title, const QString& text) {
+  record.icon->showMessage(title, text, record.icon->icon());
+  ++record.messages;
+  record.last_message = text;
+}
 
 Record& TheRecord() {
   static Record record;
@@ -67,6 +79,7 @@ void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
   Record& record = TheRecord();
   delete record.icon;
   record.tip = FitTip(tip);
+  record.shown = false;
   record.messages = 0;
   record.last_message.clear();
   auto* tray_icon = new QSystemTrayIcon(icon, window);
@@ -81,7 +94,13 @@ void AddTrayIcon(QWidget* window, const QIcon& icon, const QString& tip,
 void ShowTrayIcon() {
   Record& record = TheRecord();
   // Shows nothing where there is no notification area; that is not an error here.
-  if (record.icon != nullptr) record.icon->show();
+  if (record.icon == nullptr) return;
+  record.icon->show();
+  record.shown = true;
+  if (record.held) {
+    ShowNow(record, record.held->first, record.held->second);
+    record.held.reset();
+  }
 }
 
 void SetTrayTip(const QString& tip) {
@@ -93,6 +112,7 @@ void SetTrayTip(const QString& tip) {
 
 void DeleteTrayIcon() {
   Record& record = TheRecord();
+  record.held.reset();
   if (record.icon == nullptr) return;
   record.icon->hide();
   delete record.icon;
@@ -101,10 +121,11 @@ void DeleteTrayIcon() {
 
 void ShowMessage(const QString& title, const QString& text) {
   Record& record = TheRecord();
-  if (record.icon == nullptr) return;
-  record.icon->showMessage(title, text, record.icon->icon());
-  ++record.messages;
-  record.last_message = text;
+  if (record.icon == nullptr || !record.shown) {
+    record.held.emplace(title, text);
+    return;
+  }
+  ShowNow(record, title, text);
 }
 
 int MessagesShown() { return TheRecord().messages; }
@@ -114,5 +135,7 @@ QString LastMessage() { return TheRecord().last_message; }
 QString CurrentTip() { return TheRecord().icon == nullptr ? QString() : TheRecord().tip; }
 
 bool HasIcon() { return TheRecord().icon != nullptr; }
+
+bool IconShown() { return TheRecord().icon != nullptr && TheRecord().shown; }
 
 }  // namespace Tray

@@ -27,13 +27,17 @@ void ShowTrayIcon();
 // Replaces the tip; only what fits the 127-byte tip field shows.
 void SetTrayTip(const QString& tip);
 void DeleteTrayIcon();
-// The icon's own message balloon, for when the desktop has no notification service.
+// The icon's own message balloon, for when the desktop has no notification service. Given
+// before the icon is in the notification area, the message waits for ShowTrayIcon (only the
+// latest one).
 void ShowMessage(const QString& title, const QString& text);
 
 // The tip field's text as it stands now (empty when no icon was added).
 QString CurrentTip();
 // True while the icon has been added and not deleted.
 bool HasIcon();
+// True once the added icon has been put into the notification area.
+bool IconShown();
 // How many messages the icon showed since it was added, and the last one's text.
 int MessagesShown();
 QString LastMessage();

@@ -152,6 +152,28 @@ TEST_F(AlertsTest, ACrossingNotifiesOnceWithTheNameAndTheLevel) {
           crossed, {QStringLiteral("现货黄金"), QStringLiteral("买入价 542 已高于 542.00")}}));
 }
 
+// Start-up's first quote comes before the tray icon is in the notification area; without a
+// notification service, a level it crossed is told once the icon is there, and its line stays
+// in the tip at least until then.
+TEST_F(AlertsTest, ALevelCrossedAtStartUpIsToldOnceTheIconIsThere) {
+  notification_service_ = false;
+  StartWith(std::string(kSettled) + "Alert_au=542.00,\r\n", "au,542.30,542.80\r\n");
+  ASSERT_EQ(notifications_.size(), 1U);
+  ASSERT_FALSE(Tray::IconShown());
+  // Not yet drawn, so the icon is not shown either when the next quote comes.
+  mini_->hide();
+  Quote("au,542.40,542.90\r\n");
+  ASSERT_FALSE(Tray::IconShown());
+  mini_->show();
+  ASSERT_TRUE(QTest::qWaitFor([] { return Tray::IconShown(); }));
+  EXPECT_EQ(Tray::MessagesShown(), 1);
+  EXPECT_EQ(Tray::LastMessage(), QStringLiteral("买入价 542.30 已高于 542.00"));
+  EXPECT_TRUE(Tray::CurrentTip().contains(QStringLiteral("已高于 542.00")));
+  Quote("au,542.50,543.00\r\n");
+  EXPECT_EQ(Tray::MessagesShown(), 1);
+  EXPECT_FALSE(Tray::CurrentTip().contains(QStringLiteral("已高于 542.00")));
+}
+
 // The first quote after a switch leaves the tip to the quote feed; the crossing's line goes
 // with the next quote all the same.
 TEST_F(AlertsTest, TheCrossedLevelLeavesTheTipWithTheNextQuote) {
