@@ -15,7 +15,8 @@ constexpr int kShownMs = 10000;
 
 }  // namespace
 
-void NotifyDesktop(const QString& summary, const QString& body, NotifyAnswer answer) {
+void NotifyDesktop(const QString& summary, const QString& body, std::uint32_t replaces_id,
+                   NotifyAnswer answer) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) {
     answer(std::nullopt);
@@ -26,7 +27,7 @@ void NotifyDesktop(const QString& summary, const QString& body, NotifyAnswer ans
       QStringLiteral("/org/freedesktop/Notifications"),
       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
   // The body is the price and the level, never markup.
-  call << QStringLiteral("Lumetta") << 0U << QStringLiteral("lumetta") << summary
+  call << QStringLiteral("Lumetta") << replaces_id << QStringLiteral("lumetta") << summary
        << body.toHtmlEscaped() << QStringList() << QVariantMap() << kShownMs;
   // Asynchronous: a bus that is slow to answer must not hold the panel.
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));

@@ -8,8 +8,10 @@
 
 namespace shell {
 
-// `answer` hears the service's id for the notification once the bus replies, or nullopt at
-// once without a session bus and later when no service answers.
-void NotifyDesktop(const QString& summary, const QString& body, NotifyAnswer answer);
+// The notification takes the place of the service's notification `replaces_id` (0: none).
+// `answer` hears the service's id for it once the bus replies, or nullopt at once without a
+// session bus and later when no service answers.
+void NotifyDesktop(const QString& summary, const QString& body, std::uint32_t replaces_id,
+                   NotifyAnswer answer);
 
 }  // namespace shell

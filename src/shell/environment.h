@@ -24,10 +24,13 @@ struct Environment {
   // A modal question with the question icon, above the panel; with_cancel adds Cancel to OK.
   // True when the user chose OK; closing a box that offers only OK counts as OK.
   std::function<bool(const QString& text, const QString& title, bool with_cancel)> ask;
-  // Hands a price alert to the desktop's notification service; never takes the focus.
-  // `answer` is called once, at once or later, and where no service took the notification the
-  // panel shows the tray icon's own message instead.
-  std::function<void(const QString& summary, const QString& body, NotifyAnswer answer)> notify;
+  // Hands a price alert to the desktop's notification service, in place of the service's
+  // notification `replaces_id` (0: none); never takes the focus. `answer` is called once, at
+  // once or later, and where no service took the notification the panel shows the tray icon's
+  // own message instead.
+  std::function<void(const QString& summary, const QString& body, std::uint32_t replaces_id,
+                     NotifyAnswer answer)>
+      notify;
   // Ends the process at once, without further events.
   std::function<void()> end_program;
   // The monotonic clock that start-up's time budget and the age of a quote are measured on.

@@ -99,14 +99,26 @@ void PriceAlerts::OpenDialog() {
   dialog_->activateWindow();
 }
 
-void PriceAlerts::Tell(const QString& summary, const QString& body) {
+void PriceAlerts::Tell(const std::string& code, const QString& summary, const QString& body) {
   if (!notify_) {
     Tray::ShowMessage(summary, body);
     return;
   }
-  notify_(summary, body, [summary, body](std::optional<std::uint32_t> id) {
-    if (!id) Tray::ShowMessage(summary, body);
-  });
+  // A price swinging across a level notifies on every crossing: each replaces the product's
+  // last notification rather than stacking on it.
+  const auto last = notification_ids_.find(code);
+  const std::uint32_t replaces_id = last == notification_ids_.end() ? 0 : last->second;
+  notify_(summary, body, replaces_id,
+          [this, panel = QPointer<QWidget>(panel_), code, summary,
+           body](std::optional<std::uint32_t> id) {
+            // The answer may come after the panel is gone.
+            if (panel == nullptr) return;
+            if (id) {
+              notification_ids_[code] = *id;
+            } else {
+              Tray::ShowMessage(summary, body);
+            }
+          });
 }
 
 AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }
@@ -124,7 +136,7 @@ void PriceAlerts::OnQuote(const std::string& code, const std::string& buy_text) 
   std::string lines;
   for (const alerts::Crossing& crossing : crossings) {
     const std::string body = alerts::CrossingText(*buy, crossing);
-    Tell(summary, Text(body));
+    Tell(lower, summary, Text(body));
     lines += "\r\n   " + body;
   }
   tip_.Set(Tray::TipPart::kAlert, std::move(lines));

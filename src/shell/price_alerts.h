@@ -6,7 +6,9 @@
 
 #include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
@@ -52,8 +54,9 @@ class PriceAlerts {
 
  private:
   std::string SelectedCode() const;
-  // A crossing for the person: through the notification service, else the tray's message.
-  void Tell(const QString& summary, const QString& body);
+  // A crossing of a product's level for the person: through the notification service, else
+  // the tray's message.
+  void Tell(const std::string& code, const QString& summary, const QString& body);
   // Puts the menu's mark on when the selected product has an alert.
   void ShowMark();
 
@@ -66,6 +69,8 @@ class PriceAlerts {
   alerts::AlertBook book_;
   // Products whose stored value was refused, removed at the next change.
   std::set<std::string> refused_;
+  // The notification service's id of each product's last notification.
+  std::map<std::string, std::uint32_t> notification_ids_;
   QPointer<AlertDialog> dialog_;
   // The product the open dialog sets.
   std::string dialog_code_;

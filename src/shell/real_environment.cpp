@@ -28,8 +28,9 @@ Environment RealEnvironment(const std::string& server_host, const std::string& s
     // Closing a box that only offers OK counts as OK.
     return !with_cancel || answer == QMessageBox::Ok;
   };
-  environment.notify = [](const QString& summary, const QString& body, NotifyAnswer answer) {
-    shell::NotifyDesktop(summary, body, std::move(answer));
+  environment.notify = [](const QString& summary, const QString& body, std::uint32_t replaces_id,
+                          NotifyAnswer answer) {
+    shell::NotifyDesktop(summary, body, replaces_id, std::move(answer));
   };
   environment.end_program = [] {
     // At once: no further events, no destructors racing the window system.

@@ -1,6 +1,7 @@
 // A stand-in desktop notification service for the real-window tests: owns
 // org.freedesktop.Notifications on the session bus it is given and appends each Notify call
-// to a file, one line "app|icon|summary|body".
+// to a file, one line "replaces_id|app|icon|summary|body". Like a real service it answers a
+// call that replaces a notification with that notification's id, any other with a new one.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -18,14 +19,15 @@ class Recorder : public QObject {
   explicit Recorder(QString path) : path_(std::move(path)) {}
 
  public slots:
-  uint Notify(const QString& app_name, uint /*replaces_id*/, const QString& app_icon,
+  uint Notify(const QString& app_name, uint replaces_id, const QString& app_icon,
               const QString& summary, const QString& body, const QStringList& /*actions*/,
               const QVariantMap& /*hints*/, int /*expire_timeout*/) {
     QFile file(path_);
     if (file.open(QIODevice::Append)) {
-      file.write((QStringList{app_name, app_icon, summary, body}.join('|') + '\n').toUtf8());
+      const QStringList fields{QString::number(replaces_id), app_name, app_icon, summary, body};
+      file.write((fields.join('|') + '\n').toUtf8());
     }
-    return ++id_;
+    return replaces_id != 0 ? replaces_id : ++id_;
   }
   QStringList GetCapabilities() { return {QStringLiteral("body")}; }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A price alert end to end: the server drives palladium across the level and back, and the
-# notification service on a private session bus hears of it exactly once per crossing; once
+# notification service on a private session bus hears of it exactly once per crossing, each
+# notification in place of the one before; once
 # no service answers, the tray icon's message balloon tells instead. The panel neither moves
 # nor takes the focus.
 # shellcheck disable=SC1090
@@ -50,7 +51,7 @@ notes_are 0 || fail "a notification before the level was reached"
 
 drive 1000.50
 wait_for 20 notes_are 1 || fail "no notification when the price crossed the level"
-[ "$(cat "$notes")" = "Lumetta|lumetta|现货钯金|买入价 1000.50 已高于 1000.00" ] ||
+[ "$(cat "$notes")" = "0|Lumetta|lumetta|现货钯金|买入价 1000.50 已高于 1000.00" ] ||
   fail "unexpected notification: $(cat "$notes")"
 
 # Back under the level but within its margin, and up again: no second notification.
@@ -65,7 +66,7 @@ drive 998.00
 two_fetches
 drive 1001.00
 wait_for 20 notes_are 2 || fail "no notification after the level re-armed"
-[ "$(tail -n 1 "$notes")" = "Lumetta|lumetta|现货钯金|买入价 1001.00 已高于 1000.00" ] ||
+[ "$(tail -n 1 "$notes")" = "1|Lumetta|lumetta|现货钯金|买入价 1001.00 已高于 1000.00" ] ||
   fail "unexpected second notification: $(tail -n 1 "$notes")"
 origin_is "$panel" "$px" "$py" || fail "the panel moved"
 # The X server's own input focus: the window manager's active-window hint can still name a

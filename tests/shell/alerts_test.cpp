@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -133,9 +134,9 @@ TEST_F(AlertsTest, ACrossingNotifiesOnceWithTheNameAndTheLevel) {
   EXPECT_TRUE(AlertMarked());
   EXPECT_TRUE(notifications_.empty());
   Quote("au,542.30,542.80\r\n");
-  using Note = std::pair<QString, QString>;
-  const Note crossed{QStringLiteral("现货黄金"), QStringLiteral("买入价 542.30 已高于 542.00")};
-  EXPECT_EQ(notifications_, std::vector<Note>{crossed});
+  const Notification crossed{QStringLiteral("现货黄金"),
+                             QStringLiteral("买入价 542.30 已高于 542.00")};
+  EXPECT_EQ(notifications_, std::vector<Notification>{crossed});
   EXPECT_TRUE(
       Tray::CurrentTip().startsWith(QStringLiteral("\r\n   买入价 542.30 已高于 542.00\r\n")))
       << Tray::CurrentTip().toStdString();
@@ -146,10 +147,26 @@ TEST_F(AlertsTest, ACrossingNotifiesOnceWithTheNameAndTheLevel) {
   EXPECT_EQ(notifications_.size(), 1U);
   Quote("au,541.40,541.90\r\n");  // past the margin: armed again
   Quote("au,542,542.50\r\n");
+  // In place of the first, not stacked on it.
   EXPECT_EQ(
       notifications_,
-      (std::vector<Note>{
-          crossed, {QStringLiteral("现货黄金"), QStringLiteral("买入价 542 已高于 542.00")}}));
+      (std::vector<Notification>{
+          crossed, {QStringLiteral("现货黄金"), QStringLiteral("买入价 542 已高于 542.00"), 1}}));
+}
+
+// Each product's notification replaces only that product's last one.
+TEST_F(AlertsTest, ANotificationReplacesOnlyItsOwnProductsLastOne) {
+  StartWith(std::string(kSettled) + "Alert_au=542.00,\r\nAlert_ag=,5.00\r\n",
+            "au,542.30,542.80\r\n");
+  for (const char* quote : {"ag,4.90,5.00\r\n", "au,541.00,541.50\r\n"}) {
+    Reply(wire::kPricePath, quote);
+    mini_->PriceChange(QString::fromLatin1(quote, 2));
+    Settle();
+  }
+  Quote("au,542.30,542.80\r\n");
+  std::vector<std::uint32_t> replaced;
+  for (const Notification& note : notifications_) replaced.push_back(note.replaces_id);
+  EXPECT_EQ(replaced, (std::vector<std::uint32_t>{0, 0, 1}));
 }
 
 // Start-up's first quote comes before the tray icon is in the notification area; without a
@@ -180,7 +197,7 @@ TEST_F(AlertsTest, TheCrossedLevelLeavesTheTipWithTheNextQuote) {
   StartWith(std::string(kSettled) + "Alert_au=,542\r\n", "au,542.50,543\r\n");
   Quote("au,541.90,542.40\r\n");
   ASSERT_EQ(notifications_.size(), 1U);
-  EXPECT_EQ(notifications_[0].second, QStringLiteral("买入价 541.90 已低于 542"));
+  EXPECT_EQ(notifications_[0].body, QStringLiteral("买入价 541.90 已低于 542"));
   const QString crossed_tip = Tray::CurrentTip();
   Reply(wire::kPricePath, "ag,5.1,5.2\r\n");
   mini_->PriceChange(QStringLiteral("ag"));
@@ -205,7 +222,7 @@ TEST_P(ServerBuyTest, OnlyAPlainBoundedNumberReachesTheAlert) {
   StartWith(std::string(kSettled) + "Alert_au=2400.00,\r\n", "au,2300.00,2301.00\r\n");
   Quote("au," + GetParam().buy + ",2501.00\r\n");
   std::vector<QString> bodies;
-  for (const auto& [summary, body] : notifications_) bodies.push_back(body.left(100));
+  for (const Notification& note : notifications_) bodies.push_back(note.body.left(100));
   EXPECT_EQ(bodies, GetParam().bodies);
 }
 

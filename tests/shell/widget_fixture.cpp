@@ -30,10 +30,14 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
     if (while_asking_) while_asking_();
     return answer_;
   };
-  environment.notify = [this](const QString& summary, const QString& body, NotifyAnswer answer) {
-    notifications_.push_back({summary, body});
-    answer(notification_service_ ? std::optional<std::uint32_t>(notifications_.size())
-                                 : std::nullopt);
+  environment.notify = [this](const QString& summary, const QString& body,
+                              std::uint32_t replaces_id, NotifyAnswer answer) {
+    notifications_.push_back({summary, body, replaces_id});
+    if (!notification_service_) {
+      answer(std::nullopt);
+      return;
+    }
+    answer(replaces_id != 0 ? replaces_id : ++last_notification_id_);
   };
   environment.end_program = [this] { ++program_ends_; };
   environment.now = [this] { return std::chrono::steady_clock::now() + clock_ahead_; };

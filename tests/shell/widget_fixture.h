@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -69,9 +70,22 @@ class WidgetTest : public ::testing::Test {
   // How far the panel's monotonic clock runs ahead of the real one.
   std::chrono::milliseconds clock_ahead_{0};
   int program_ends_ = 0;
-  // Desktop notifications the panel gave: summary, body.
-  std::vector<std::pair<QString, QString>> notifications_;
-  // Whether a notification service takes them (answering at once with ids 1, 2, ...); without
-  // one the panel falls back to the tray icon's message.
+  // Desktop notifications the panel gave.
+  struct Notification {
+    QString summary;
+    QString body;
+    std::uint32_t replaces_id = 0;
+
+    friend bool operator==(const Notification&, const Notification&) = default;
+    friend void PrintTo(const Notification& note, std::ostream* out) {
+      *out << '{' << note.summary.toStdString() << ", " << note.body.toStdString() << ", "
+           << note.replaces_id << '}';
+    }
+  };
+  std::vector<Notification> notifications_;
+  // Whether a notification service takes them, answering at once as the service does: a new
+  // notification gets the next id (1, 2, ...), a replacing one keeps the id it replaces.
+  // Without one the panel falls back to the tray icon's message.
   bool notification_service_ = true;
+  std::uint32_t last_notification_id_ = 0;
 };
