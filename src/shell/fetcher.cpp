@@ -17,6 +17,8 @@ struct Fetcher::Shared {
   std::mutex mutex;
   std::condition_variable wake;
   std::optional<std::pair<Work, Apply>> job;
+  // A reply on its way to the receiver's thread, handed over under the mutex.
+  std::optional<std::pair<Apply, std::string>> done;
   bool stopping = false;
   std::atomic<bool> abort{false};
 };
@@ -68,11 +70,20 @@ void Fetcher::Serve() {
     // Under the lock the owner cannot be on its way out: posting to it is safe.
     const std::lock_guard lock(shared_->mutex);
     if (shared_->stopping) return;
+    // The reply goes through the mutex rather than inside the posted call, so its hand-over
+    // is one that every thread checker sees.
+    shared_->done.emplace(std::move(job.second), std::move(reply));
     QMetaObject::invokeMethod(
         receiver_,
-        [this, apply = std::move(job.second), reply = std::move(reply)] {
+        [this] {
+          std::optional<std::pair<Apply, std::string>> done;
+          {
+            const std::lock_guard lock(shared_->mutex);
+            done.swap(shared_->done);
+          }
+          if (!done) return;
           busy_ = false;
-          apply(reply);
+          done->first(done->second);
         },
         Qt::QueuedConnection);
   }
