@@ -19,7 +19,7 @@ packages=(
   xvfb xauth openbox trayer xcompmgr xdotool x11-utils imagemagick librsvg2-bin
   desktop-file-utils appstream dpkg-dev file lintian systemd man-db libglib2.0-bin
   clang-format clang-tidy clang-14 libclang-rt-14-dev
-  dbus-daemon curl iproute2
+  dbus-daemon curl iproute2 nlohmann-json3-dev
 )
 
 install_missing "${packages[@]}"
