@@ -37,9 +37,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 in a small panel that stays above other windows, with a rise/fall arrow, a tray
 icon and a news ticker.
 .
-The package also carries lumetta-server, a local demonstration quote server
-whose quotes are simulated, not market prices. A systemd user socket starts it
-for each user on the panel's first connection.")
+The package also carries lumetta-server, a local quote server that fetches the
+market's quotes from public data feeds (Sina, Tencent, East Money, cngold,
+gold-api.com), for personal reference under those feeds' own terms. A systemd
+user socket starts it for each user on the panel's first connection. Its
+demonstration mode serves simulated quotes instead.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -48,10 +50,11 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt finds the X11 platform through a plugin, the Chinese texts need a CJK font, and the
-# maintainer scripts enable the user socket with deb-systemd-helper --user (1.52 and later).
+# Qt finds the X11 platform through a plugin, the Chinese texts need a CJK font, the
+# maintainer scripts enable the user socket with deb-systemd-helper --user (1.52 and later),
+# and the live server verifies its sources' certificates against the system's authorities.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk, init-system-helpers (>= 1.52)")
+    "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk, init-system-helpers (>= 1.52), ca-certificates")
 # Pages open in the user's browser through xdg-open, or sensible-browser without it; a Wayland
 # session without XWayland needs Qt's Wayland platform; the icon theme's caches are refreshed
 # by its own triggers.

@@ -14,7 +14,8 @@ use_utf8_locale
 # The program's build needs, dpkg-buildflags and dpkg-shlibdeps (dpkg-dev), and gzip for the
 # manual pages and the changelog.
 install_missing build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
-  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev dpkg-dev file gzip
+  libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev \
+  dpkg-dev file gzip
 
 build_dir=build-package
 build_package "$build_dir"

@@ -3,8 +3,26 @@
 # server. Without a display it starts a virtual one, saves a screenshot to
 # build/screenshots/run.png and keeps running until interrupted (Ctrl+C). It stops whatever it
 # started, and fails with a message when the panel does not show or the screenshot fails.
+# Usage: scripts/run.sh [--live]
+#   --live  the server fetches real quotes from the public sources of data/live-sources.ini
+#           (needs the internet) instead of its simulated walk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+live=0
+for argument in "$@"; do
+  case $argument in
+    --live) live=1 ;;
+    -h | --help)
+      sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+      exit 0
+      ;;
+    *)
+      echo "run.sh: unknown option $argument (try --help)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 # shellcheck disable=SC1091
 . scripts/common.sh
@@ -37,10 +55,15 @@ listener_uid() {
 }
 
 # A server already listening on the panel's port is used only when it is this user's; the
-# panel would refuse another account's anyway. Then our own runs on a port of its own.
+# panel would refuse another account's anyway. Then our own runs on a port of its own. The
+# live mode always starts its own: the one listening may be the simulated walk.
 port=8750
-if listening "$port" && [ "$(listener_uid "$port")" != "$(id -u)" ]; then
-  echo "run.sh: 127.0.0.1:$port belongs to another user; starting our own server" >&2
+if listening "$port" && { [ "$live" = 1 ] || [ "$(listener_uid "$port")" != "$(id -u)" ]; }; then
+  if [ "$live" = 1 ]; then
+    echo "run.sh: 127.0.0.1:$port is taken; starting the live server on another port" >&2
+  else
+    echo "run.sh: 127.0.0.1:$port belongs to another user; starting our own server" >&2
+  fi
   port=8751
   while listening "$port"; do
     port=$((port + 1))
@@ -48,7 +71,9 @@ if listening "$port" && [ "$(listener_uid "$port")" != "$(id -u)" ]; then
   done
 fi
 if ! listening "$port"; then
-  build/lumetta-server --port "$port" &
+  server_args=(--port "$port")
+  if [ "$live" = 1 ]; then server_args+=(--live); fi
+  build/lumetta-server "${server_args[@]}" &
   started+=($!)
   wait_for 10 listening "$port" || fail "the quote server did not start on 127.0.0.1:$port"
 fi

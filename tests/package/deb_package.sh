@@ -63,7 +63,7 @@ for program in Tessal lumetta-server; do
   fi
 done
 # The service starts the packaged program, whatever prefix this build installs to.
-grep -qxF 'ExecStart=/usr/bin/lumetta-server --idle-exit 300' \
+grep -qxF 'ExecStart=/usr/bin/lumetta-server --live --idle-exit 300' \
   "$work/root/usr/lib/systemd/user/lumetta-server.service" || fail "the service does not start /usr/bin/lumetta-server"
 # Compressed without a name or a time (gzip -n): the header's name flag and time are zero.
 for file in usr/share/man/man1/Tessal.1.gz usr/share/man/man1/lumetta-server.1.gz usr/share/doc/lumetta/changelog.gz; do

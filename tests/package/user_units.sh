@@ -16,7 +16,7 @@ fail() {
 
 cmake --install "$build_dir" --prefix "$work/prefix" >"$work/install.log" || fail "$(cat "$work/install.log")"
 units=$work/prefix/lib/systemd/user
-grep -qxF "ExecStart=$work/prefix/bin/lumetta-server --idle-exit 300" "$units/lumetta-server.service" ||
+grep -qxF "ExecStart=$work/prefix/bin/lumetta-server --live --idle-exit 300" "$units/lumetta-server.service" ||
   fail "the service does not start the prefix's program: $(grep ExecStart "$units/lumetta-server.service")"
 
 # The page check needs man; without it, only the units themselves.
