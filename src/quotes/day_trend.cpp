@@ -15,7 +15,7 @@ constexpr int kMaxDecimals = 4;
 // With at most 10 integer digits and 4 decimals a price is under 10^14 units at the finest
 // scale, so a change in hundredths of a percent (x 10^4) stays inside 64 bits.
 constexpr int kMaxIntegerDigits = 10;
-constexpr std::size_t kMaxReplyBytes = 512 * 1024;
+constexpr std::size_t kMaxReplyBytes = std::size_t{512} * 1024;
 
 std::int64_t PowerOfTen(int exponent) {
   std::int64_t value = 1;
@@ -212,7 +212,7 @@ std::vector<std::size_t> StretchStarts(const std::vector<TrendPoint>& points,
 }
 
 std::string MarketClock(std::int64_t time, int zone_minutes) {
-  constexpr std::int64_t kDay = 24 * 3600;
+  constexpr std::int64_t kDay = std::int64_t{24} * 3600;
   std::int64_t seconds = (time + static_cast<std::int64_t>(zone_minutes) * 60) % kDay;
   if (seconds < 0) seconds += kDay;
   std::array<char, 6> clock{};
