@@ -73,6 +73,8 @@ double InUnit(double dollars_per_ounce, Unit unit) {
   std::abort();
 }
 
+}  // namespace
+
 void AppendCents(std::string& text, std::int64_t cents) {
   char digits[24];
   const auto written = std::to_chars(digits, digits + sizeof digits, cents / 100);
@@ -81,8 +83,6 @@ void AppendCents(std::string& text, std::int64_t cents) {
   text += static_cast<char>('0' + cents % 100 / 10);
   text += static_cast<char>('0' + cents % 10);
 }
-
-}  // namespace
 
 PriceBook::PriceBook(std::uint64_t seed) : generator_(seed), metals_(kStartPrice) {}
 

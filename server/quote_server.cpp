@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "net/wire_paths.h"
+#include "server/demo_day.h"
 #include "server/fault_mode.h"
 #include "server/news_feed.h"
 #include "server/peer_owner.h"
@@ -425,6 +426,10 @@ class QuoteServer::Impl {
       ReplyDrive(request, logged, response);
       return;
     }
+    if (text::EqualsIgnoreAsciiCase(path, wire::kTrendPath)) {
+      ReplyTrend(request, response);
+      return;
+    }
     ReplyDefault(path, logged, response);
   }
 
@@ -645,6 +650,40 @@ class QuoteServer::Impl {
 
   std::string QuoteListText() {
     std::lock_guard lock(mutex_);
+    WalkOn();
+    return book_.QuoteListText();
+  }
+
+  // The day's points of one product: /Soft/Trend.asp?code=au. The day is made up to now at the
+  // first such request, so a server nobody asks for a chart does none of the work.
+  void ReplyTrend(const httplib::Request& request, httplib::Response& response) {
+    const std::string code = text::AsciiLower(request.get_param_value("code"));
+    std::string text;
+    {
+      std::lock_guard lock(mutex_);
+      WalkOn();
+      const std::vector<Quote> quotes = book_.Quotes();
+      const bool known = std::any_of(quotes.begin(), quotes.end(),
+                                     [&](const Quote& quote) { return quote.code == code; });
+      if (known) {
+        if (!day_) {
+          day_.emplace(kDemoZoneMinutes);
+          FillDemoDay(*day_, options_.seed, quotes, WallClock());
+        }
+        RecordDay(quotes);
+        text = day_->TrendText(code);
+      }
+    }
+    if (text.empty()) {
+      response.status = 404;
+      response.set_content(NotFoundPage(), std::string(kUtf8Html));
+      return;
+    }
+    response.set_content(text, std::string(kGbkText));
+  }
+
+  // Moves the walk on by the time passed. Called with mutex_ held.
+  void WalkOn() {
     if (options_.quote_step.count() > 0) {
       const auto elapsed = std::chrono::steady_clock::now() - started_;
       const auto steps = static_cast<std::uint64_t>(elapsed / options_.quote_step);
@@ -653,7 +692,24 @@ class QuoteServer::Impl {
         timed_steps_ = steps;
       }
     }
-    return book_.QuoteListText();
+    if (day_) RecordDay(book_.Quotes());
+  }
+
+  // The prices served now join the day. Called with mutex_ held.
+  void RecordDay(const std::vector<Quote>& quotes) {
+    const std::int64_t now = WallClock();
+    for (const Quote& quote : quotes) {
+      // A day that starts while the server runs opens at its first price.
+      if (day_->Record(quote.code, {now, quote.buy_cents}))
+        day_->SetOpen(quote.code, quote.buy_cents);
+    }
+  }
+
+  std::int64_t WallClock() const {
+    if (options_.wall_clock) return options_.wall_clock();
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
   }
 
   const ServerOptions options_;
@@ -672,6 +728,7 @@ class QuoteServer::Impl {
   size_t logged_count_ = 0;  // since the start or the last ClearLog
   PriceBook book_;
   std::uint64_t timed_steps_ = 0;
+  std::optional<DayRecord> day_;  // from the first trend request on
   std::map<std::string, int> counter_loads_;
   FaultCycle faults_;
 };

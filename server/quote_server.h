@@ -38,6 +38,8 @@ struct ServerOptions {
   // A socket already listening (handed over by systemd's socket activation): served instead
   // of binding `bind`/`port`, and left listening for its owner when the server stops.
   int listen_fd = -1;
+  // Unix seconds now, for the times of the day's points; the system clock when empty.
+  std::function<std::int64_t()> wall_clock;
 };
 
 // A reply that replaces the server's own answer for one path.
@@ -61,6 +63,7 @@ struct ScriptedReply {
 //   /Soft/News.asp      headlines "title|link", GBK, CR LF after each, linking to /News/N.html
 //   /Soft/Version.asp   the five-field version record, GBK
 //   /Soft/Count.asp     counts loads per visitor cookie (set on the first load)
+//   /Soft/Trend.asp     ?code=au: that product's points of the trading day (server/day_record.h)
 //   /                   the home page
 // The paths are spelled in net/wire_paths.h. Every request is logged as it arrived; any path's
 // reply can be scripted. A script takes precedence over the fault mode.

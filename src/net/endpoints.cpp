@@ -31,6 +31,11 @@ std::string QuoteListUrl(std::string_view host) {
   return ServerUrl(host, wire::kPricePath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
 
+std::string TrendUrl(std::string_view host, std::string_view code) {
+  return ServerUrl(host, wire::kTrendPath, "?code=") + std::string(code) +
+         "&r=" + Code::NewCacheBustingNumber();
+}
+
 std::string NewsListUrl(std::string_view host) {
   return ServerUrl(host, wire::kNewsPath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }

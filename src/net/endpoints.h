@@ -13,6 +13,8 @@ std::string NewsListUrl(std::string_view host);
 std::string VersionUrl(std::string_view host);
 std::string CounterUrl(std::string_view host);
 std::string HomePageUrl(std::string_view host);
+// The day's points of one product (its lower-case catalogue code), with a cache-busting number.
+std::string TrendUrl(std::string_view host, std::string_view code);
 
 inline constexpr std::string_view kIcbcBankUrl =
     "https://mybank.icbc.com.cn/icbc/perbank/index.jsp";

@@ -13,6 +13,9 @@ inline constexpr std::string_view kPricePath = "/Soft/Price.asp";
 inline constexpr std::string_view kNewsPath = "/Soft/News.asp";
 // The five-line version record the update check reads, GBK.
 inline constexpr std::string_view kVersionPath = "/Soft/Version.asp";
+// The selected product's points of the day, its open and previous close: "key=value" lines,
+// GBK. A server without it answers 404 and the chart uses the quotes the panel has seen.
+inline constexpr std::string_view kTrendPath = "/Soft/Trend.asp";
 // The usage counter, loaded at start and every minute with the visitor's cookie.
 inline constexpr std::string_view kCountPath = "/Soft/Count.asp";
 // The download page the version record points to.

@@ -1,0 +1,69 @@
+#pragma once
+
+// Each product's quotes of the current trading day, for /Soft/Trend.asp: one point a minute
+// over the day and every point of the last hour, so that a server running for months holds at
+// most a day's worth per product.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumetta_server {
+
+struct DayPoint {
+  std::int64_t time = 0;  // Unix seconds, the quote's market time
+  std::int64_t buy_cents = 0;
+
+  friend bool operator==(const DayPoint&, const DayPoint&) = default;
+};
+
+class DayRecord {
+ public:
+  // Every point younger than this is kept; older ones keep the last of each minute.
+  static constexpr std::int64_t kFullRateSeconds = 3600;
+  static constexpr std::size_t kMaxMinutes = 24 * 60;
+
+  // `zone_minutes`: the market's UTC offset; its midnight starts a new trading day.
+  explicit DayRecord(int zone_minutes) : zone_minutes_(zone_minutes) {}
+
+  // A quote of `code`. One no later than the product's last point only replaces that point's
+  // price when it has the same time, and is dropped otherwise. The first quote of a new day
+  // clears the old one and keeps its last price as the previous close. True when the point
+  // starts a day.
+  bool Record(const std::string& code, DayPoint point);
+  // The source's own figures of the day, where it gives them.
+  void SetOpen(const std::string& code, std::int64_t cents);
+  void SetPrevious(const std::string& code, std::int64_t cents);
+
+  // The market's midnight that starts the trading day of `time`.
+  std::int64_t DayStart(std::int64_t time) const;
+
+  // The day's points in time order: a minute's last point before the last hour, every point
+  // within it.
+  std::vector<DayPoint> Points(std::string_view code) const;
+
+  // The reply of /Soft/Trend.asp: "code=", "open=", "previous=", "zone=+HH:MM" and one
+  // "p=TIME,BUY" per point, each line ending in CR LF; open and previous left out when unknown
+  // (the open is the day's first point otherwise). Plain ASCII.
+  std::string TrendText(const std::string& code) const;
+
+ private:
+  struct Day {
+    std::int64_t number = 0;  // days since the epoch in the market's zone
+    std::optional<std::int64_t> open_cents;
+    std::optional<std::int64_t> previous_cents;
+    std::deque<DayPoint> minutes;  // the last point of each minute older than `recent`
+    std::deque<DayPoint> recent;   // the last hour, every point
+  };
+
+  std::int64_t DayNumber(std::int64_t time) const;
+  const int zone_minutes_;
+  std::map<std::string, Day, std::less<>> days_;
+};
+
+}  // namespace lumetta_server
