@@ -5,6 +5,13 @@
 #include <utility>
 
 namespace alerts {
+
+std::vector<double> Levels::Values() const {
+  std::vector<double> values;
+  if (above) values.push_back(above->value);
+  if (below) values.push_back(below->value);
+  return values;
+}
 namespace {
 
 bool SameValue(const std::optional<Level>& a, const std::optional<Level>& b) {

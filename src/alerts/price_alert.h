@@ -42,6 +42,8 @@ struct Levels {
   std::optional<Level> below;
 
   bool Empty() const { return !above && !below; }
+  // The set levels' values, the one above first.
+  std::vector<double> Values() const;
   friend bool operator==(const Levels&, const Levels&) = default;
 };
 

@@ -47,13 +47,14 @@ inline constexpr std::array<std::string_view, 4> kProductSeparators = {
 static_assert(kProductSeparators.size() + 1 == quotes::CountBankGroups(),
               "one separator between each two groups of the product menu");
 
-inline constexpr std::array<MenuRow, 9> kAfterProducts = {{
+inline constexpr std::array<MenuRow, 10> kAfterProducts = {{
     {1, "Menu_Speed", "报价更新速度", MenuKind::kSubmenu, false},
     {2, "Menu_Speed_Quick", "快速", MenuKind::kChoice, true},
     {2, "Menu_Speed_Normal", "正常", MenuKind::kChoice, true},
     {2, "Menu_Speed_Slow", "慢速", MenuKind::kChoice, true},
     // Marked while the selected product has a price alert.
     {1, "Menu_Alert", "价格提醒...", MenuKind::kToggle, true},
+    {1, "Menu_Chart", "今日走势...", MenuKind::kCommand, false},
     {1, "Menu_Line_Two", "-", MenuKind::kSeparator, false},
     {1, "Menu_About", "Zentrova资讯网", MenuKind::kCommand, false},
     {1, "Menu_CheckUpDate", "检测升级", MenuKind::kCommand, false},

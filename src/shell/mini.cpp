@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDateTime>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -41,9 +42,13 @@ Mini::Mini(Environment environment, QWidget* parent)
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
               MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now, tip_,
-              {[this] { alerts_.Selected(); },
+              {[this] {
+                 alerts_.Selected();
+                 chart_.Selected();
+               },
                [this](const std::string& code, const std::string& buy) {
                  alerts_.OnQuote(code, buy);
+                 chart_.OnQuote(code, buy);
                }}),
       news_(this, FindControl(controls_, "News"), startup_budget_, environment_.server_host,
             [this](const std::string& address) { OpenPage(address); }),
@@ -65,7 +70,15 @@ Mini::Mini(Environment environment, QWidget* parent)
           environment_, MenuLookup(), ini_, startup_budget_),
       alerts_(
           this, MenuLookup(), ini_, [this] { return PriceTypeValue(); },
-          [this](const QString& code) { return GetPriceType(code); }, environment_.notify, tip_) {
+          [this](const QString& code) { return GetPriceType(code); }, environment_.notify, tip_),
+      chart_(this, environment_.server_host, startup_budget_,
+             {[this] { return PriceTypeValue(); },
+              [this](const QString& code) { return GetPriceType(code); },
+              [this](const std::string& code) {
+                const alerts::Levels* levels = alerts_.Book().Find(code);
+                return levels ? levels->Values() : std::vector<double>{};
+              },
+              [] { return QDateTime::currentSecsSinceEpoch(); }}) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -93,6 +106,7 @@ Main* Mini::Menu() {
     window_.ConnectMenu(*main_);
     services_.ConnectMenu(*main_);
     alerts_.ConnectMenu(*main_);
+    chart_.ConnectMenu(*main_);
   }
   return main_.get();
 }

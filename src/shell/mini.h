@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "settings/ini_class.h"
+#include "shell/day_chart.h"
 #include "shell/environment.h"
 #include "shell/news_feed.h"
 #include "shell/panel_controls.h"
@@ -89,9 +90,12 @@ class Mini : public QWidget {
   // Price alerts of every product; the menu item opens the selected product's dialog.
   const shell::PriceAlerts& Alerts() const { return alerts_; }
   shell::PriceAlerts& Alerts() { return alerts_; }
+  shell::DayChart& Chart() { return chart_; }
 
   // True when no fetch runs or waits to be applied.
-  bool FetchesIdle() const { return !quotes_.Busy() && !news_.Busy() && !services_.Busy(); }
+  bool FetchesIdle() const {
+    return !quotes_.Busy() && !news_.Busy() && !services_.Busy() && !chart_.Busy();
+  }
 
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
@@ -152,6 +156,7 @@ class Mini : public QWidget {
   shell::WindowBehaviour window_;
   shell::PanelServices services_;
   shell::PriceAlerts alerts_;
+  shell::DayChart chart_;
   // Whether the tray icon has been put into the notification area (after the first paint).
   bool tray_shown_ = false;
   QPixmap background_;

@@ -1,17 +1,16 @@
 #include "shell/price_alerts.h"
 
 #include <QAction>
-#include <QScreen>
 #include <QWidget>
 #include <utility>
 
 #include "quotes/catalogue.h"
 #include "settings/settings_schema.h"
 #include "shell/alert_dialog.h"
+#include "shell/place_beside.h"
 #include "shell/qt_text.h"
 #include "shell/tray.h"
 #include "text/ascii_case.h"
-#include "window/dialog_place.h"
 
 namespace shell {
 
@@ -85,14 +84,7 @@ void PriceAlerts::OpenDialog() {
     // A separate window above the panel, not a part of it.
     dialog_->setWindowFlag(Qt::Window, true);
     dialog_->adjustSize();
-    const auto pixels = [](const QRect& rect) {
-      return window::PixelRect{rect.left(), rect.top(), rect.left() + rect.width(),
-                               rect.top() + rect.height()};
-    };
-    const window::PixelPoint at = window::DialogPlace(
-        pixels(panel_->frameGeometry()), pixels(panel_->screen()->availableGeometry()),
-        dialog_->width(), dialog_->frameGeometry().height());
-    dialog_->move(at.x, at.y);
+    PlaceBesidePanel(*panel_, *dialog_);
   }
   dialog_->show();
   dialog_->raise();
