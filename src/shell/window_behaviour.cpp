@@ -60,8 +60,9 @@ constexpr bool OpacityChoicesAreTheAcceptedTexts() {
 static_assert(OpacityChoicesAreTheAcceptedTexts(),
               "the opacity menu and Transparent's texts differ");
 
-// Hears the panel's own events that can bring it to an edge: a move (a drag, a placement, a
-// tick's own step), a resize, and being shown again (leaving the minimised state counts).
+// Hears the panel's own events that can make a tick move it: a move (a drag, a placement, a
+// tick's own step), a resize, being shown again (leaving the minimised state counts), and the
+// pointer crossing into or out of it, which is what shows or hides a panel at an edge.
 class EdgeEvents : public QObject {
  public:
   EdgeEvents(QObject* parent, std::function<void()> arm) : QObject(parent), arm_(std::move(arm)) {}
@@ -71,6 +72,8 @@ class EdgeEvents : public QObject {
       case QEvent::Move:
       case QEvent::Resize:
       case QEvent::Show:
+      case QEvent::Enter:
+      case QEvent::Leave:
         arm_();
         break;
       default:
@@ -276,12 +279,20 @@ void WindowBehaviour::HideTick() {
     in.pointer = {in.rect.left, in.rect.top};  // the first pixel counts as outside
   }
   const std::optional<window::DockMove> step = window::DockStep(in);
-  if (!step) return;
-  if (step->coordinate == window::DockMove::Coordinate::kTop) {
-    if (step->twips != in.top) MoveToTwips(in.left, step->twips);
-  } else if (step->twips != in.left) {
-    MoveToTwips(step->twips, in.top);
+  const bool top = step && step->coordinate == window::DockMove::Coordinate::kTop;
+  if (step && step->twips != (top ? in.top : in.left)) {
+    // The move re-arms the tick, which looks once more after it.
+    if (top) {
+      MoveToTwips(in.left, step->twips);
+    } else {
+      MoveToTwips(step->twips, in.top);
+    }
+    return;
   }
+  // Nothing to move: at an edge only a crossing of the pointer, a move, a show, a resize, an
+  // unlock or a new screen size can change that, and each of them re-arms the tick. While the
+  // pointer is unknown after a menu, the tick keeps asking for it.
+  if (!pointer_unknown_) timer_->stop();
 }
 
 int WindowBehaviour::LeftTwips() const {

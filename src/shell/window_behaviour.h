@@ -51,8 +51,10 @@ class WindowBehaviour {
   int TransparentValue() const { return transparent_value_; }
 
   void HideTick();
-  // From the end of start-up on, HideTimer runs only while a tick could move the panel: it
-  // stops itself away from the edges and is re-armed by whatever can bring the panel there.
+  // From the end of start-up on, HideTimer runs only from something that could make a tick
+  // move the panel until that move is made: it stops itself once a tick finds nothing to move,
+  // and is re-armed by a move, a show, a resize, an unlock, a new screen size or the pointer
+  // crossing the panel's border.
   void BeginTicking();
   void FormMouseMove(QMouseEvent* event);
   void KeepOnTop();

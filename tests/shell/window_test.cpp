@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -195,16 +196,44 @@ TEST_F(WindowTest, TheHideTickRestsAwayFromTheEdgesUntilSomethingCouldDockThePan
   };
   ASSERT_TRUE(rest_in_the_middle());
 
-  // At the top edge it keeps ticking (and hides); locked it rests, unlocked it wakes.
+  // At the top edge it ticks until the panel has hidden, then rests; locked it rests,
+  // unlocked it wakes.
   mini_->MoveToTwips(6000, 30);
   ASSERT_TRUE(tick->isActive());
   mini_->HideTick();
   EXPECT_EQ(mini_->TopTwips(), -1150);
   EXPECT_TRUE(tick->isActive());
+  mini_->HideTick();
+  EXPECT_FALSE(tick->isActive());
   Click("LockImage");
   EXPECT_FALSE(tick->isActive());
   Click("UnLockImage");
   EXPECT_TRUE(tick->isActive());
+
+  // Hidden at the edge, the pointer entering its strip wakes the tick, which shows the panel
+  // and rests; leaving wakes it again, and it hides the panel.
+  const auto cross = [&](QEvent::Type type, QPoint pointer) {
+    PointerAt(pointer);
+    QEvent crossing(type);
+    QCoreApplication::sendEvent(mini_.get(), &crossing);
+  };
+  const auto ticks_until_rest = [&] {
+    int ticks = 0;
+    while (tick->isActive() && ticks < 10) {
+      mini_->HideTick();
+      ++ticks;
+    }
+    return ticks;
+  };
+  ASSERT_EQ(ticks_until_rest(), 1);
+  cross(QEvent::Enter, QPoint(450, 1));
+  EXPECT_TRUE(tick->isActive());
+  EXPECT_EQ(ticks_until_rest(), 2);
+  EXPECT_EQ(mini_->TopTwips(), -10);
+  cross(QEvent::Leave, QPoint(450, 500));
+  EXPECT_TRUE(tick->isActive());
+  EXPECT_EQ(ticks_until_rest(), 2);
+  EXPECT_EQ(mini_->TopTwips(), -1150);
 
   const std::pair<const char*, std::function<void()>> wakes[] = {
       {"a move", [&] { mini_->move(mini_->pos() + QPoint(1, 0)); }},
@@ -221,6 +250,12 @@ TEST_F(WindowTest, TheHideTickRestsAwayFromTheEdgesUntilSomethingCouldDockThePan
          QCoreApplication::sendEvent(mini_.get(), &restored);
        }},
       {"a new screen size", [&] { Q_EMIT screen->geometryChanged(screen->geometry()); }},
+      // The panel's size is fixed; the window system may still resize it.
+      {"a resize",
+       [&] {
+         QResizeEvent resized(mini_->size() + QSize(0, 1), mini_->size());
+         QCoreApplication::sendEvent(mini_.get(), &resized);
+       }},
   };
   for (const auto& [path, wake] : wakes) {
     ASSERT_TRUE(rest_in_the_middle()) << path;
