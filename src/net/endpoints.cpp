@@ -31,6 +31,23 @@ std::string QuoteListUrl(std::string_view host) {
   return ServerUrl(host, wire::kPricePath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
 
+std::string QuoteDetailUrl(std::string_view host, std::string_view code) {
+  std::string query = "?code=";
+  for (const char c : code) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+      query += c;
+      continue;
+    }
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    query += '%';
+    query += kHex[byte >> 4];
+    query += kHex[byte & 0x0F];
+  }
+  query += "&r=";
+  return ServerUrl(host, wire::kQuoteDetailPath, query) + Code::NewCacheBustingNumber();
+}
+
 std::string NewsListUrl(std::string_view host) {
   return ServerUrl(host, wire::kNewsPath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
