@@ -158,7 +158,7 @@ void Mini::StartTimers() {
     } else if (first.count() < interval) {
       // The first tick when the first interval ends, and the whole interval from it on,
       // unless the timer's owner stopped it or chose another interval meanwhile.
-      QTimer::singleShot(first, timer, [timer, interval, tick = tick] {
+      QTimer::singleShot(first, timer, [timer = timer, interval, tick = tick] {
         if (!timer->isActive() || timer->interval() != interval) return;
         timer->start();
         tick();

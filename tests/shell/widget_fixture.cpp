@@ -31,7 +31,7 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
     return answer_;
   };
   environment.notify = [this](const QString& summary, const QString& body,
-                              std::uint32_t replaces_id, NotifyAnswer answer) {
+                              std::uint32_t replaces_id, const NotifyAnswer& answer) {
     notifications_.push_back({summary, body, replaces_id});
     if (!notification_service_) {
       answer(std::nullopt);
