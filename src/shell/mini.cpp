@@ -34,17 +34,25 @@ Mini::Mini(Environment environment, QWidget* parent)
       created_at_(environment_.now()),
       controls_(shell::CreateControls(this)),
       tip_(std::string(shell::kFirstTrayTip)),
-      quotes_(this,
-              {FindControl(controls_, "Price"), FindControl(controls_, "PriceType"),
-               FindControl(controls_, "UpImage"), FindControl(controls_, "MidImage"),
-               FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
-               FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
-               FindControl(controls_, "OtherImage")},
-              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now, tip_,
-              {[this] { alerts_.Selected(); },
-               [this](const std::string& code, const std::string& buy) {
-                 alerts_.OnQuote(code, buy);
-               }}),
+      quotes_(
+          this,
+          {FindControl(controls_, "Price"), FindControl(controls_, "PriceType"),
+           FindControl(controls_, "UpImage"), FindControl(controls_, "MidImage"),
+           FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
+           FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
+           FindControl(controls_, "OtherImage")},
+          MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now,
+          environment_.wall_now, tip_,
+          {[this] {
+             alerts_.Selected();
+             details_.Select(shell::Utf8(PriceTypeValue()));
+           },
+           [this](const std::string& code, const std::string& buy) { alerts_.OnQuote(code, buy); },
+           [this] { details_.Tick(); }}),
+      details_(this, environment_.server_host, environment_.now, tip_,
+               [this](std::optional<std::int64_t> market_time, std::string no_source_line) {
+                 quotes_.SetDetail(market_time, std::move(no_source_line));
+               }),
       news_(this, FindControl(controls_, "News"), startup_budget_, environment_.server_host,
             [this](const std::string& address) { OpenPage(address); }),
       window_(
