@@ -20,6 +20,24 @@ std::string ServerUrl(std::string_view host, std::string_view path, std::string_
   return url;
 }
 
+// PATH?code=CODE&r=NUMBER, the code percent-encoded where it is not a plain URL character.
+std::string ProductUrl(std::string_view host, std::string_view path, std::string_view code) {
+  std::string query = "?code=";
+  for (const char c : code) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+      query += c;
+      continue;
+    }
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    query += '%';
+    query += kHex[byte >> 4];
+    query += kHex[byte & 0x0F];
+  }
+  query += "&r=";
+  return ServerUrl(host, path, query) + Code::NewCacheBustingNumber();
+}
+
 bool IsControlOrSpace(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte <= 0x20 || byte == 0x7F;
@@ -31,9 +49,12 @@ std::string QuoteListUrl(std::string_view host) {
   return ServerUrl(host, wire::kPricePath, "?Type=0&r=") + Code::NewCacheBustingNumber();
 }
 
+std::string QuoteDetailUrl(std::string_view host, std::string_view code) {
+  return ProductUrl(host, wire::kQuoteDetailPath, code);
+}
+
 std::string TrendUrl(std::string_view host, std::string_view code) {
-  return ServerUrl(host, wire::kTrendPath, "?code=") + std::string(code) +
-         "&r=" + Code::NewCacheBustingNumber();
+  return ProductUrl(host, wire::kTrendPath, code);
 }
 
 std::string NewsListUrl(std::string_view host) {

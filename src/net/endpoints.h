@@ -9,6 +9,9 @@ namespace endpoints {
 
 // Quote, news and version addresses end in a fresh cache-busting number per call.
 std::string QuoteListUrl(std::string_view host);
+// The detail of one product; bytes of `code` other than letters, digits and "-._~" are
+// percent-encoded, so no code can add to the query.
+std::string QuoteDetailUrl(std::string_view host, std::string_view code);
 std::string NewsListUrl(std::string_view host);
 std::string VersionUrl(std::string_view host);
 std::string CounterUrl(std::string_view host);

@@ -112,16 +112,30 @@ std::string HttpRequest(const std::string& url, bool use_server_xml_http, const 
                         const std::string& data, const std::string& referer,
                         const std::string& post_type, const std::string& cookie, bool async,
                         const std::string& charset, const HttpLimits& limits) {
-  if (url.empty()) return {};
-  PreparedRequest request =
-      Prepare(url, use_server_xml_http, method, data, referer, post_type, cookie);
-  if (async) {
-    StartDetachedTransfer(std::move(request), limits);
-    return {};
+  if (!async) {
+    return HttpRequestReply(url, use_server_xml_http, method, data, referer, post_type, cookie,
+                            charset, limits)
+        .text;
   }
+  if (url.empty()) return {};
+  StartDetachedTransfer(Prepare(url, use_server_xml_http, method, data, referer, post_type, cookie),
+                        limits);
+  return {};
+}
+
+HttpReply HttpRequestReply(const std::string& url, bool use_server_xml_http,
+                           const std::string& method, const std::string& data,
+                           const std::string& referer, const std::string& post_type,
+                           const std::string& cookie, const std::string& charset,
+                           const HttpLimits& limits) {
+  if (url.empty()) return {};
+  const PreparedRequest request =
+      Prepare(url, use_server_xml_http, method, data, referer, post_type, cookie);
   const TransferOutcome outcome = PerformTransfer(request, limits, limits.abort);
-  if (!outcome.completed || outcome.status != 200) return {};
-  return BytesToText(outcome.body, NormalizeCharset(charset));
+  if (!outcome.completed) return {};
+  HttpReply reply{outcome.status, {}};
+  if (outcome.status == 200) reply.text = BytesToText(outcome.body, NormalizeCharset(charset));
+  return reply;
 }
 
 }  // namespace Code

@@ -44,4 +44,19 @@ std::string HttpRequest(const std::string& url, bool use_server_xml_http, const 
                         const std::string& post_type, const std::string& cookie, bool async,
                         const std::string& charset, const HttpLimits& limits);
 
+// What a request brought: the final status (0 when no whole reply came within the limits) and,
+// for status 200 only, the body decoded.
+struct HttpReply {
+  long status = 0;
+  std::string text;
+};
+
+// The waiting request of HttpRequest with its status kept, for a caller that has to tell a
+// missing page (404) from a failed request.
+HttpReply HttpRequestReply(const std::string& url, bool use_server_xml_http,
+                           const std::string& method, const std::string& data,
+                           const std::string& referer, const std::string& post_type,
+                           const std::string& cookie, const std::string& charset,
+                           const HttpLimits& limits);
+
 }  // namespace Code

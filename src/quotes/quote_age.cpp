@@ -42,6 +42,28 @@ std::string StaleTipLine(int hour, int minute, int second) {
   return std::string("行情暂停更新 最后报价 ") + clock.data();
 }
 
+bool MarketTimeIsStale(std::chrono::system_clock::time_point now, std::int64_t market_time) {
+  using std::chrono::milliseconds;
+  // In milliseconds since the epoch, where a market time scaled from seconds cannot overflow:
+  // one ahead of the clock is answered first, one before 1970 is long past.
+  const std::int64_t now_ms =
+      std::chrono::duration_cast<milliseconds>(now.time_since_epoch()).count();
+  if (market_time > now_ms / 1000) return false;
+  if (market_time < 0) return true;
+  return now_ms - market_time * 1000 > milliseconds(kMarketTimeLimit).count();
+}
+
+std::string StaleTipLine(const LocalTime& market_time, const LocalTime& now) {
+  const bool today =
+      market_time.year == now.year && market_time.month == now.month && market_time.day == now.day;
+  if (today) return StaleTipLine(market_time.hour, market_time.minute, market_time.second);
+  std::array<char, 24> moment{};
+  std::snprintf(moment.data(), moment.size(), "%02d-%02d %02d:%02d:%02d", market_time.month % 100,
+                market_time.day % 100, market_time.hour % 100, market_time.minute % 100,
+                market_time.second % 100);
+  return std::string("行情暂停更新 最后报价 ") + moment.data();
+}
+
 std::string NoServerTipLine(std::string_view server_host) {
   return std::string("无法连接行情服务器 ") + std::string(server_host);
 }

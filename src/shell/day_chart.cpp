@@ -60,6 +60,7 @@ void DayChart::Selected() {
   const std::string code = SelectedCode();
   if (code == code_) return;
   code_ = code;
+  from_server_ = false;
   // Until the server's day arrives, the quotes seen of this product.
   day_ = quotes::DayTrend{code_, std::nullopt, std::nullopt,
                           QDateTime::currentDateTime().offsetFromUtc() / 60, seen_[code_]};
@@ -83,6 +84,7 @@ void DayChart::ApplyTrend(const std::string& code, const std::string& reply) {
   }
   if (auto trend = quotes::ParseTrendReply(reply, code)) {
     day_ = std::move(*trend);
+    from_server_ = true;
     Redraw();
   }
 }
@@ -94,6 +96,12 @@ void DayChart::OnQuote(const std::string& received_code, const std::string& buy)
   const quotes::TrendPoint point{sources_.wall_clock(), *price};
   Append(seen_[code], point);
   if (window_ == nullptr || code != code_) return;
+  // The server's day carries the quote's own market time, which the price line does not: it
+  // is asked again rather than given a point stamped with this machine's clock.
+  if (from_server_) {
+    Fetch();
+    return;
+  }
   Append(day_.points, point);
   Redraw();
 }

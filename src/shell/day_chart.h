@@ -62,6 +62,7 @@ class DayChart {
   // The product the window shows and its day as last drawn.
   std::string code_;
   quotes::DayTrend day_;
+  bool from_server_ = false;  // day_ is the server's, not the quotes seen here
   // The quotes seen since start, per product, for a server without the day's points.
   std::map<std::string, std::vector<quotes::TrendPoint>> seen_;
 };

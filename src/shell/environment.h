@@ -37,6 +37,10 @@ struct Environment {
   std::function<std::chrono::steady_clock::time_point()> now = [] {
     return std::chrono::steady_clock::now();
   };
+  // The wall clock, against which a quote's own market time is judged.
+  std::function<std::chrono::system_clock::time_point()> wall_now = [] {
+    return std::chrono::system_clock::now();
+  };
 };
 
 // The environment of the running program, talking to the quote server at `server_host` and

@@ -18,7 +18,7 @@ struct Fetcher::Shared {
   std::condition_variable wake;
   std::optional<std::pair<Work, Apply>> job;
   // A reply on its way to the receiver's thread, handed over under the mutex.
-  std::optional<std::pair<Apply, std::string>> done;
+  std::optional<std::pair<Apply, Code::HttpReply>> done;
   bool stopping = false;
   std::atomic<bool> abort{false};
 };
@@ -66,7 +66,7 @@ void Fetcher::Serve() {
       job = std::move(*shared_->job);
       shared_->job.reset();
     }
-    std::string reply = job.first(limits);
+    Code::HttpReply reply = job.first(limits);
     // Under the lock the owner cannot be on its way out: posting to it is safe.
     const std::lock_guard lock(shared_->mutex);
     if (shared_->stopping) return;
@@ -76,7 +76,7 @@ void Fetcher::Serve() {
     QMetaObject::invokeMethod(
         receiver_,
         [this] {
-          std::optional<std::pair<Apply, std::string>> done;
+          std::optional<std::pair<Apply, Code::HttpReply>> done;
           {
             const std::lock_guard lock(shared_->mutex);
             done.swap(shared_->done);

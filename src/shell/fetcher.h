@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <thread>
 
 #include "net/http_request.h"
@@ -18,9 +17,9 @@ namespace shell {
 class Fetcher {
  public:
   // The request, given the limits to pass on (they carry the flag that abandons it).
-  using Work = std::function<std::string(const Code::HttpLimits& limits)>;
+  using Work = std::function<Code::HttpReply(const Code::HttpLimits& limits)>;
   // What to do with the reply (empty text: failure), on the receiver's thread.
-  using Apply = std::function<void(const std::string& reply)>;
+  using Apply = std::function<void(const Code::HttpReply& reply)>;
 
   explicit Fetcher(QObject* receiver);
   // Abandons a running request and waits for its thread; its result is never applied.

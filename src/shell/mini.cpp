@@ -2,11 +2,11 @@
 
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDateTime>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -41,15 +41,22 @@ Mini::Mini(Environment environment, QWidget* parent)
                FindControl(controls_, "DownImage"), FindControl(controls_, "ICBCImage"),
                FindControl(controls_, "CCBImage"), FindControl(controls_, "BOCImage"),
                FindControl(controls_, "OtherImage")},
-              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now, tip_,
+              MenuLookup(), ini_, startup_budget_, environment_.server_host, environment_.now,
+              environment_.wall_now, tip_,
               {[this] {
                  alerts_.Selected();
+                 details_.Select(shell::Utf8(PriceTypeValue()));
                  chart_.Selected();
                },
                [this](const std::string& code, const std::string& buy) {
                  alerts_.OnQuote(code, buy);
                  chart_.OnQuote(code, buy);
-               }}),
+               },
+               [this] { details_.Tick(); }}),
+      details_(this, environment_.server_host, environment_.now, tip_,
+               [this](std::optional<std::int64_t> market_time, std::string no_source_line) {
+                 quotes_.SetDetail(market_time, std::move(no_source_line));
+               }),
       news_(this, FindControl(controls_, "News"), startup_budget_, environment_.server_host,
             [this](const std::string& address) { OpenPage(address); }),
       window_(
@@ -78,7 +85,11 @@ Mini::Mini(Environment environment, QWidget* parent)
                 const alerts::Levels* levels = alerts_.Book().Find(code);
                 return levels ? levels->Values() : std::vector<double>{};
               },
-              [] { return QDateTime::currentSecsSinceEpoch(); }}) {
+              [this] {
+                return std::chrono::duration_cast<std::chrono::seconds>(
+                           environment_.wall_now().time_since_epoch())
+                    .count();
+              }}) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -172,7 +183,7 @@ void Mini::StartTimers() {
     } else if (first.count() < interval) {
       // The first tick when the first interval ends, and the whole interval from it on,
       // unless the timer's owner stopped it or chose another interval meanwhile.
-      QTimer::singleShot(first, timer, [timer, interval, tick = tick] {
+      QTimer::singleShot(first, timer, [timer = timer, interval, tick = tick] {
         if (!timer->isActive() || timer->interval() != interval) return;
         timer->start();
         tick();

@@ -20,6 +20,7 @@
 #include "shell/panel_controls.h"
 #include "shell/panel_services.h"
 #include "shell/price_alerts.h"
+#include "shell/quote_details.h"
 #include "shell/quote_feed.h"
 #include "shell/server_text.h"
 #include "shell/tray_tip_parts.h"
@@ -94,7 +95,8 @@ class Mini : public QWidget {
 
   // True when no fetch runs or waits to be applied.
   bool FetchesIdle() const {
-    return !quotes_.Busy() && !news_.Busy() && !services_.Busy() && !chart_.Busy();
+    return !quotes_.Busy() && !details_.Busy() && !news_.Busy() && !services_.Busy() &&
+           !chart_.Busy();
   }
 
   // Opens a page through the environment's launcher; only web addresses are opened.
@@ -152,6 +154,7 @@ class Mini : public QWidget {
   // The tray tip's parts; the features below each own one.
   shell::TrayTipParts tip_;
   shell::QuoteFeed quotes_;
+  shell::QuoteDetails details_;
   shell::NewsFeed news_;
   shell::WindowBehaviour window_;
   shell::PanelServices services_;

@@ -1,6 +1,7 @@
 #include "shell/quote_feed.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 #include <utility>
@@ -24,7 +25,8 @@ using settings::Key;
 
 QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item,
                      const IniClass& ini, const StartupBudget& budget, std::string server_host,
-                     StartupBudget::Clock now, TrayTipParts& tip, Listener listener)
+                     StartupBudget::Clock now, WallClock wall_now, TrayTipParts& tip,
+                     Listener listener)
     : panel_(panel),
       controls_(controls),
       menu_item_(std::move(menu_item)),
@@ -34,6 +36,7 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       stale_timer_(MakeTimer(panel, "StaleTimer", 0)),
       fetch_(panel, budget),
       now_(std::move(now)),
+      wall_now_(std::move(wall_now)),
       listener_(std::move(listener)),
       chosen_at_(now_()),
       trend_color_(ButtonTextColor(*panel)),
@@ -71,6 +74,8 @@ void QuoteFeed::PriceChange(const QString& price_type_string) {
   ClearStale();
   chosen_at_ = now_();
   applied_at_.reset();
+  market_time_.reset();
+  no_quote_line_.clear();
   // Stored before the look-up, so whatever was asked for is what the next start reads.
   Write(ini_, Key::kPriceType, code);
 
@@ -103,6 +108,7 @@ QString QuoteFeed::GetPriceType(const QString& price_type_string) const {
 
 void QuoteFeed::GetPrice() {
   ShowAge();
+  if (listener_.ticked) listener_.ticked();
   fetch_.Get(endpoints::QuoteListUrl(server_host_),
              [this](const std::string& reply) { ApplyPrice(reply); });
 }
@@ -139,7 +145,7 @@ void QuoteFeed::ShowAge() {
   const quotes::MonotonicTime now = now_();
   const std::chrono::milliseconds interval(timer_->interval());
   const quotes::QuoteAge age = quotes::AgeOfQuote(now, applied_at_, chosen_at_, interval);
-  if (age == quotes::QuoteAge::kLive) {
+  if (age == quotes::QuoteAge::kLive && !MarketTimeIsStale()) {
     // The sign comes when the limit passes, not at the next refresh after it. The timer is
     // moved on by every quote, so it fires only once the quotes stop.
     stale_timer_->start(quotes::TimeUntilStale(now, applied_at_, chosen_at_, interval));
@@ -154,12 +160,41 @@ void QuoteFeed::ShowAge() {
     return;
   }
   if (age == quotes::QuoteAge::kNeverCame) {
-    tip_.Set(Tray::TipPart::kNoServer, quotes::NoServerTipLine(server_host_));
+    tip_.Set(Tray::TipPart::kNoServer,
+             no_quote_line_.empty() ? quotes::NoServerTipLine(server_host_) : no_quote_line_);
     return;
   }
-  tip_.Set(Tray::TipPart::kStale,
-           quotes::StaleTipLine(applied_clock_.hour(), applied_clock_.minute(),
-                                applied_clock_.second()));
+  tip_.Set(Tray::TipPart::kStale, StaleLine());
+}
+
+bool QuoteFeed::MarketTimeIsStale() const {
+  return applied_at_ && market_time_ && quotes::MarketTimeIsStale(wall_now_(), *market_time_);
+}
+
+std::string QuoteFeed::StaleLine() const {
+  if (!market_time_) {
+    return quotes::StaleTipLine(applied_clock_.hour(), applied_clock_.minute(),
+                                applied_clock_.second());
+  }
+  const auto local = [](const QDateTime& moment) {
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    return quotes::LocalTime{date.year(), date.month(),  date.day(),
+                             time.hour(), time.minute(), time.second()};
+  };
+  const auto now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(wall_now_().time_since_epoch());
+  return quotes::StaleTipLine(local(QDateTime::fromSecsSinceEpoch(*market_time_)),
+                              local(QDateTime::fromMSecsSinceEpoch(now.count())));
+}
+
+void QuoteFeed::SetDetail(std::optional<std::int64_t> market_time, std::string no_quote_line) {
+  if (market_time == market_time_ && no_quote_line == no_quote_line_) return;
+  market_time_ = market_time;
+  no_quote_line_ = std::move(no_quote_line);
+  // The sign is worked out afresh: the new market time may make it or end it.
+  ClearStale();
+  ShowAge();
 }
 
 void QuoteFeed::ClearStale() {

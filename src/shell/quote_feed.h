@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QString>
 #include <QTime>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,16 +41,18 @@ class QuoteFeed {
     Control* other;
   };
 
-  // Who hears of a product being selected and of each applied quote of the selected product
-  // (its code and buy price as received).
+  // Who hears of a product being selected, of each applied quote of the selected product
+  // (its code and buy price as received) and of each refresh tick.
   struct Listener {
     std::function<void()> selected;
     std::function<void(const std::string& code, const std::string& buy)> quoted;
+    std::function<void()> ticked;
   };
+  using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
   QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item, const IniClass& ini,
             const StartupBudget& budget, std::string server_host, StartupBudget::Clock now,
-            TrayTipParts& tip, Listener listener = {});
+            WallClock wall_now, TrayTipParts& tip, Listener listener = {});
 
   // Connects the product and speed items of a newly made menu.
   void ConnectMenu(const Main& menu);
@@ -62,6 +66,11 @@ class QuoteFeed {
   void GetPrice();
   // Normalises its argument in place to one of the accepted refresh times.
   void ChangeRefreshTime(QString& refresh_time_string);
+  // What the server told of the selected product besides its prices: the market time of its
+  // quote (Unix seconds), and the line that replaces the no-server line while no quote came
+  // (the server has no source for it). A product switch forgets both; until they are told the
+  // sign goes by the arrival of quotes alone.
+  void SetDetail(std::optional<std::int64_t> market_time, std::string no_quote_line);
 
   const QString& PriceTypeValue() const { return price_type_value_; }
   const QString& RefreshTimeValue() const { return refresh_time_value_; }
@@ -77,6 +86,10 @@ class QuoteFeed {
   void ShowAge();
   // Takes the stale sign off: the trend's colour and the tip without the stale line.
   void ClearStale();
+  // Whether a quote came and the market time told for it is plainly old.
+  bool MarketTimeIsStale() const;
+  // The stale line: since the market time when one is known, else since the last arrival.
+  std::string StaleLine() const;
 
   QWidget* panel_;
   Controls controls_;
@@ -91,12 +104,16 @@ class QuoteFeed {
   QString refresh_time_value_;
   std::string record_;
   StartupBudget::Clock now_;
+  WallClock wall_now_;
   Listener listener_;
   // When the selected product was chosen and when its last quote was applied (monotonic),
   // and that moment's local time, for the tip.
   quotes::MonotonicTime chosen_at_{};
   std::optional<quotes::MonotonicTime> applied_at_;
   QTime applied_clock_;
+  // What SetDetail told of the selected product.
+  std::optional<std::int64_t> market_time_;
+  std::string no_quote_line_;
   QColor trend_color_;
   // Whether the panel says that the quote on view is stale.
   bool stale_ = false;

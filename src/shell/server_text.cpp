@@ -6,21 +6,18 @@
 #include "net/http_request.h"
 
 namespace shell {
-namespace {
 
-std::string GetText(const std::string& url, const Code::HttpLimits& limits) {
-  return Code::HttpRequest(url, false, "GET", "", "", "", "", false, "gb2312", limits);
+Code::HttpReply FetchServerText(const std::string& url, const Code::HttpLimits& limits) {
+  return Code::HttpRequestReply(url, false, "GET", "", "", "", "", "gb2312", limits);
 }
-
-}  // namespace
 
 ServerText::ServerText(QObject* receiver, const StartupBudget& budget)
     : fetcher_(receiver), budget_(budget) {}
 
-void ServerText::Get(const std::string& url, Fetcher::Apply apply) {
+void ServerText::Get(const std::string& url, Apply apply) {
   if (budget_.StartupOver()) {
-    fetcher_.Start([url](const Code::HttpLimits& limits) { return GetText(url, limits); },
-                   std::move(apply));
+    fetcher_.Start([url](const Code::HttpLimits& limits) { return FetchServerText(url, limits); },
+                   [apply = std::move(apply)](const Code::HttpReply& reply) { apply(reply.text); });
     return;
   }
   const std::chrono::milliseconds left = budget_.Left();
@@ -31,7 +28,7 @@ void ServerText::Get(const std::string& url, Fetcher::Apply apply) {
   Code::HttpLimits limits;
   limits.total_timeout = left;
   limits.connect_timeout = std::min(limits.connect_timeout, left);
-  apply(GetText(url, limits));
+  apply(FetchServerText(url, limits).text);
 }
 
 }  // namespace shell

@@ -1,8 +1,8 @@
 #pragma once
 
-// The tray tip is one text with several writers: the quote, a crossed alert and the stale
-// sign each own a part of it. Each writer sets or clears its own part; the tip is composed
-// from all of them here, so no writer has to know what another one shows.
+// The tray tip is one text with several writers: the quote, its source, a crossed alert and
+// the stale sign each own a part of it. Each writer sets or clears its own part; the tip is
+// composed from all of them here, so no writer has to know what another one shows.
 
 #include <array>
 #include <cstddef>
@@ -21,8 +21,11 @@ enum class TipPart {
   kAlert,
   // The first tip, then the selected product's quote as last composed.
   kQuote,
+  // Where the server takes the selected product's quote from. Below the quote, so the
+  // quote's own lines are the ones that still show when the tip is cut.
+  kSource,
 };
-inline constexpr std::size_t kTipPartCount = 4;
+inline constexpr std::size_t kTipPartCount = 5;
 
 class TipParts {
  public:

@@ -27,6 +27,16 @@ TEST(EndpointsTest, FetchedAddressesEndInAFreshCacheBustingNumber) {
   EXPECT_TRUE(
       std::regex_match(endpoints::VersionUrl(host),
                        std::regex(R"(http://127\.0\.0\.1:8750/Soft/Version\.asp\?r=)" + kNumber)));
+  EXPECT_TRUE(std::regex_match(
+      endpoints::QuoteDetailUrl(host, "icbcrmbgold"),
+      std::regex(R"(http://127\.0\.0\.1:8750/Soft/Quote\.asp\?code=icbcrmbgold&r=)" + kNumber)));
+}
+
+// Whatever the code, the query keeps its two fields.
+TEST(EndpointsTest, TheDetailsCodeCannotAddToTheQuery) {
+  const std::string url = endpoints::QuoteDetailUrl("h", "a&b=c d#e/%~._-Z9\xE9");
+  EXPECT_EQ(url.substr(0, url.find("&r=")),
+            "http://h/Soft/Quote.asp?code=a%26b%3Dc%20d%23e%2F%25~._-Z9%E9");
 }
 
 TEST(EndpointsTest, CounterAndHomePageCarryNoNumber) {

@@ -200,6 +200,32 @@ TEST_F(HttpRequestTest, RedirectsAreFollowedAndTheFinalStatusCounts) {
   EXPECT_EQ(HeaderValue(followed, "Content-Length"), "3");
 }
 
+// The status is kept for callers that tell a missing page from a failure; the body still
+// comes with 200 alone, and a reply that did not arrive whole has no status.
+TEST_F(HttpRequestTest, TheReplyKeepsTheFinalStatus) {
+  server_.Script("/ok", Reply(200, text::Utf8ToGbk("黄金")));
+  server_.Script("/missing", Reply(404, "<html>not here</html>"));
+  ScriptedReply moved = Reply(302, "moved");
+  moved.headers = {{"Location", "/missing"}};
+  server_.Script("/moved", moved);
+  ScriptedReply dropped = Reply(404, std::string(10000, 'x'));
+  dropped.drop_mid_body = true;
+  server_.Script("/drop", dropped);
+  const ClosedPort closed;
+  const struct {
+    std::string url;
+    long status;
+    std::string text;
+  } cases[] = {{Url("/ok"), 200, "黄金"}, {Url("/missing"), 404, ""}, {Url("/moved"), 404, ""},
+               {Url("/drop"), 0, ""},     {closed.Url(), 0, ""},      {"", 0, ""}};
+  for (const auto& each : cases) {
+    const Code::HttpReply reply =
+        Code::HttpRequestReply(each.url, false, "GET", "", "", "", "", "gb2312", {});
+    EXPECT_EQ(reply.status, each.status) << each.url;
+    EXPECT_EQ(reply.text, each.text) << each.url;
+  }
+}
+
 TEST_F(HttpRequestTest, GbkChineseComesBackUnchanged) {
   const std::string text = "  黄金,512.30,513.10\r\n白银 下跌 \r\n\t";
   server_.Script("/gbk", Reply(200, text::Utf8ToGbk(text)));

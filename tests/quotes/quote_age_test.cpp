@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -54,6 +56,49 @@ INSTANTIATE_TEST_SUITE_P(Cases, QuoteAgeTest,
                              AgeCase{15000, std::nullopt, 30001, QuoteAge::kLive},
                              // A recent quote after a long wait is live at once.
                              AgeCase{3000, 90000, 90500, QuoteAge::kLive}));
+
+struct MarketCase {
+  std::int64_t market_time;  // seconds since the epoch
+  std::int64_t now_ms;       // milliseconds of the wall clock since the epoch
+  bool stale;
+
+  friend void PrintTo(const MarketCase& c, std::ostream* out) {
+    *out << "market " << c.market_time << " s, now " << c.now_ms << " ms";
+  }
+};
+
+class MarketTimeTest : public ::testing::TestWithParam<MarketCase> {};
+
+TEST_P(MarketTimeTest, StaleOnlyPastTenMinutesOfMarketTime) {
+  const MarketCase& c = GetParam();
+  const std::chrono::system_clock::time_point now{milliseconds(c.now_ms)};
+  EXPECT_EQ(quotes::MarketTimeIsStale(now, c.market_time), c.stale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MarketTimeTest,
+                         ::testing::Values(
+                             // Exactly ten minutes old is still live; a millisecond more is not.
+                             MarketCase{1000, 1600000, false}, MarketCase{1000, 1600001, true},
+                             MarketCase{1000, 1000000, false},
+                             // Hours old: a closed market.
+                             MarketCase{1000, (1000 + 5 * 3600) * 1000, true},
+                             // Ahead of the wall clock, however far.
+                             MarketCase{1001, 1000999, false},
+                             MarketCase{INT64_MAX, 1000000, false},
+                             // Before 1970, however far.
+                             MarketCase{INT64_MIN, 1000000, true}));
+
+TEST(QuoteAgeTipTest, TheMarketTimesLineHasTheDateUnlessItIsToday) {
+  const quotes::LocalTime now{2026, 12, 8, 9, 0, 0};
+  EXPECT_EQ(quotes::StaleTipLine({2026, 12, 8, 7, 5, 1}, now), "行情暂停更新 最后报价 07:05:01");
+  EXPECT_EQ(quotes::StaleTipLine({2026, 12, 7, 15, 30, 1}, now),
+            "行情暂停更新 最后报价 12-07 15:30:01");
+  // Another month, or the same day of another year.
+  EXPECT_EQ(quotes::StaleTipLine({2026, 11, 8, 23, 59, 59}, now),
+            "行情暂停更新 最后报价 11-08 23:59:59");
+  EXPECT_EQ(quotes::StaleTipLine({2025, 12, 8, 9, 0, 0}, now),
+            "行情暂停更新 最后报价 12-08 09:00:00");
+}
 
 TEST(QuoteAgeTipTest, LinesNameTheTimeAndTheServer) {
   EXPECT_EQ(quotes::StaleTipLine(9, 5, 7), "行情暂停更新 最后报价 09:05:07");

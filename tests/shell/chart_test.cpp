@@ -114,9 +114,13 @@ TEST_F(ChartTest, OpensBesideThePanelGrowsWithQuotesAndFollowsAProductSwitch) {
   // Beside the panel, not over it.
   EXPECT_FALSE(window->frameGeometry().intersects(mini.frameGeometry()));
 
+  // Each quote asks the server's day again, with the quote at its market time.
+  Reply(wire::kTrendPath,
+        "code=au\r\nopen=900.00\r\nprevious=899.00\r\nzone=+08:00\r\n"
+        "p=1781510400,900.00\r\np=1781510460,905.00\r\np=1781510463,912.00\r\n");
   Quote("au,912.00,912.50\r\n");
   ASSERT_EQ(window->Day().points.size(), 3U);
-  EXPECT_EQ(window->Day().points.back().buy, Price("912.00"));
+  EXPECT_EQ(window->Day().points.back().time, 1781510463);
 
   // Another product: the server has no day for it, so the quotes the panel saw of it.
   Reply(wire::kTrendPath, "");

@@ -210,12 +210,15 @@ TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
   std::vector<std::string> paths;
   for (const auto& request : Server().Requests()) {
     const std::string path = request.target.substr(0, request.target.find('?'));
-    if (path != wire::kCountPath) paths.push_back(path);  // the counter runs on its own
+    // The counter and the quote detail run on their own.
+    if (path != wire::kCountPath && path != wire::kQuoteDetailPath) paths.push_back(path);
   }
   std::vector<std::string> expected = {std::string(wire::kVersionPath),
                                        std::string(wire::kPricePath), std::string(wire::kNewsPath)};
   expected.insert(expected.end(), 20, std::string(wire::kPricePath));
   EXPECT_EQ(paths, expected);
+  // Asked once at start-up; a server without it (404) is not asked again.
+  EXPECT_EQ(RequestCount(wire::kQuoteDetailPath), 1U);
 }
 
 // A tick that finds its kind's request still out sends nothing and leaves nothing to send

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "net/wire_paths.h"
 #include "settings/stored_values.h"
 #include "shell/tray.h"
 #include "text/gbk.h"
@@ -31,7 +32,7 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
     return answer_;
   };
   environment.notify = [this](const QString& summary, const QString& body,
-                              std::uint32_t replaces_id, NotifyAnswer answer) {
+                              std::uint32_t replaces_id, const NotifyAnswer& answer) {
     notifications_.push_back({summary, body, replaces_id});
     if (!notification_service_) {
       answer(std::nullopt);
@@ -41,6 +42,7 @@ Mini& WidgetTest::MakeMini(const std::string& server_host) {
   };
   environment.end_program = [this] { ++program_ends_; };
   environment.now = [this] { return std::chrono::steady_clock::now() + clock_ahead_; };
+  environment.wall_now = [this] { return wall_now_; };
   mini_ = std::make_unique<Mini>(std::move(environment));
   return *mini_;
 }
@@ -62,6 +64,9 @@ lumetta_server::QuoteServer& WidgetTest::Server() {
     options.quote_step = std::chrono::milliseconds(0);
     server_ = std::make_unique<lumetta_server::QuoteServer>(options);
     EXPECT_TRUE(server_->Start());
+    lumetta_server::ScriptedReply not_found;
+    not_found.status = 404;
+    server_->Script(std::string(wire::kQuoteDetailPath), not_found);
   }
   return *server_;
 }

@@ -38,7 +38,9 @@ class WidgetTest : public ::testing::Test {
   // Waits until the panel's background fetches have ended and their results are applied.
   void Settle();
 
-  // A still local quote server (prices do not move by themselves) for this test.
+  // A still local quote server (prices do not move by themselves) for this test. It answers
+  // the quote detail with 404 unless a test scripts it, so that the panel is tested as with a
+  // server without that endpoint unless a test is about it.
   lumetta_server::QuoteServer& Server();
   // Scripts a 200 reply of GBK text for a path.
   void Reply(std::string_view path, const std::string& utf8_body);
@@ -69,6 +71,8 @@ class WidgetTest : public ::testing::Test {
   std::function<void()> while_asking_;
   // How far the panel's monotonic clock runs ahead of the real one.
   std::chrono::milliseconds clock_ahead_{0};
+  // The panel's wall clock, standing still unless a test moves it (2026-06-15 04:00:00 UTC).
+  std::chrono::system_clock::time_point wall_now_{std::chrono::seconds(1781496000)};
   int program_ends_ = 0;
   // Desktop notifications the panel gave.
   struct Notification {
