@@ -54,14 +54,14 @@ bool DayRecord::Record(const std::string& code, DayPoint point) {
   Day& day = days_[code];
   const std::int64_t number = DayNumber(point.time);
   bool starts_day = day.minutes.empty() && day.recent.empty();
+  bool same_slot = false;  // a later quote of the last point's five seconds takes its place
   if (!starts_day) {
     const DayPoint& last = day.recent.empty() ? day.minutes.back() : day.recent.back();
     if (point.time < last.time) return false;
-    if (point.time == last.time) {
-      (day.recent.empty() ? day.minutes.back() : day.recent.back()).buy_cents = point.buy_cents;
-      return false;
-    }
+    same_slot = !day.recent.empty() &&
+                FloorDiv(point.time, kRecentSlotSeconds) == FloorDiv(last.time, kRecentSlotSeconds);
     if (number != day.number) {
+      same_slot = false;
       Day next;
       next.previous_cents = last.buy_cents;
       day = std::move(next);
@@ -69,7 +69,11 @@ bool DayRecord::Record(const std::string& code, DayPoint point) {
     }
   }
   day.number = number;
-  day.recent.push_back(point);
+  if (same_slot) {
+    day.recent.back() = point;
+  } else {
+    day.recent.push_back(point);
+  }
   // Points leaving the last hour keep only the last of their minute.
   while (point.time - day.recent.front().time >= kFullRateSeconds) {
     const DayPoint old = day.recent.front();

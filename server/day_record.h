@@ -1,8 +1,8 @@
 #pragma once
 
 // Each product's quotes of the current trading day, for /Soft/Trend.asp: one point a minute
-// over the day and every point of the last hour, so that a server running for months holds at
-// most a day's worth per product.
+// over the day and one every five seconds in the last hour, so that a server running for months
+// holds at most a day's worth per product (under 300 kB for all of them).
 
 #include <cstddef>
 #include <cstdint>
@@ -24,15 +24,17 @@ struct DayPoint {
 
 class DayRecord {
  public:
-  // Every point younger than this is kept; older ones keep the last of each minute.
+  // Points younger than this keep the last of each kRecentSlotSeconds; older ones the last of
+  // each minute.
   static constexpr std::int64_t kFullRateSeconds = 3600;
+  static constexpr std::int64_t kRecentSlotSeconds = 5;
   static constexpr std::size_t kMaxMinutes = 24 * 60;
 
   // `zone_minutes`: the market's UTC offset; its midnight starts a new trading day.
   explicit DayRecord(int zone_minutes) : zone_minutes_(zone_minutes) {}
 
-  // A quote of `code`. One no later than the product's last point only replaces that point's
-  // price when it has the same time, and is dropped otherwise. The first quote of a new day
+  // A quote of `code`. One in the same five seconds as the product's last point takes its
+  // place; one earlier than that point is dropped. The first quote of a new day
   // clears the old one and keeps its last price as the previous close. True when the point
   // starts a day.
   bool Record(const std::string& code, DayPoint point);
@@ -58,7 +60,7 @@ class DayRecord {
     std::optional<std::int64_t> open_cents;
     std::optional<std::int64_t> previous_cents;
     std::deque<DayPoint> minutes;  // the last point of each minute older than `recent`
-    std::deque<DayPoint> recent;   // the last hour, every point
+    std::deque<DayPoint> recent;   // the last hour, the last point of each slot
   };
 
   std::int64_t DayNumber(std::int64_t time) const;

@@ -637,7 +637,17 @@ class QuoteServer::Impl {
     int loads = 0;
     {
       std::lock_guard lock(mutex_);
-      loads = ++counter_loads_[visitor];
+      auto found = counter_loads_.find(visitor);
+      if (found == counter_loads_.end()) {
+        // Any page can make up visitors: the oldest are forgotten rather than kept forever.
+        if (counter_loads_.size() >= QuoteServer::kMaxVisitors) {
+          counter_loads_.erase(visitor_order_.front());
+          visitor_order_.pop_front();
+        }
+        visitor_order_.push_back(visitor);
+        found = counter_loads_.emplace(visitor, 0).first;
+      }
+      loads = ++found->second;
     }
     response.set_content(CounterPage(loads), std::string(kUtf8Html));
   }
@@ -730,6 +740,7 @@ class QuoteServer::Impl {
   std::uint64_t timed_steps_ = 0;
   std::optional<DayRecord> day_;  // from the first trend request on
   std::map<std::string, int> counter_loads_;
+  std::deque<std::string> visitor_order_;  // counter_loads_'s visitors, oldest first
   FaultCycle faults_;
 };
 

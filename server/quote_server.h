@@ -76,6 +76,8 @@ struct ScriptedReply {
 class QuoteServer {
  public:
   static constexpr int kMaxConnections = 256;
+  // Visitors the counter keeps apart; past them the one seen first is forgotten.
+  static constexpr std::size_t kMaxVisitors = 1024;
   using Options = ServerOptions;
 
   explicit QuoteServer(ServerOptions options = {});

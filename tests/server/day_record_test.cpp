@@ -22,8 +22,9 @@ using lumetta_server::DayRecord;
 constexpr std::int64_t kMarketMidnight = 1796745600;
 constexpr int kBeijing = 480;
 
-// A busy day at one quote a second: the last hour whole, every earlier minute by its last
-// quote, never more than the panel accepts, and the panel reads back exactly what is kept.
+// A busy day at one quote a second: the last hour by the last quote of each five seconds,
+// every earlier minute by its last quote, never more than the panel accepts, and the panel
+// reads back exactly what is kept.
 TEST(DayRecordTest, KeepsTheLastHourWholeAndOneQuoteAMinuteBefore) {
   DayRecord record(kBeijing);
   constexpr std::int64_t kSeconds = 23 * 3600 + 1800;
@@ -40,11 +41,19 @@ TEST(DayRecordTest, KeepsTheLastHourWholeAndOneQuoteAMinuteBefore) {
     }
     if (last - points[index].time < DayRecord::kFullRateSeconds) {
       ++in_last_hour;
+      ASSERT_EQ(points[index].time % 5, 4) << "a slot keeps its last quote";
     } else {
-      ASSERT_EQ(points[index].time % 60, 59) << "a minute keeps its last quote";
+      // A minute keeps its last quote: the last of its slots once they have all left the hour.
+      ASSERT_EQ(points[index].time % 5, 4);
+      if (index > 0) {
+        ASSERT_NE(points[index - 1].time / 60, points[index].time / 60);
+      }
+      if (index + 1 < points.size() && last - points[index + 1].time >= 3600) {
+        ASSERT_EQ(points[index].time % 60, 59);
+      }
     }
   }
-  EXPECT_EQ(in_last_hour, static_cast<std::size_t>(DayRecord::kFullRateSeconds));
+  EXPECT_EQ(in_last_hour, 3600u / 5);
   EXPECT_EQ(points.size() - in_last_hour, static_cast<std::size_t>(22 * 60 + 30));
 
   const auto read = quotes::ParseTrendReply(record.TrendText("au"), "au");
@@ -62,11 +71,13 @@ TEST(DayRecordTest, MarketMidnightStartsANewDayAndTimeNeverRunsBack) {
   DayRecord record(kBeijing);
   EXPECT_TRUE(record.Record("ag", {kMarketMidnight - 60, 700}));
   record.SetOpen("ag", 690);
+  EXPECT_FALSE(record.Record("ag", {kMarketMidnight - 58, 705}));  // same five seconds
+  EXPECT_EQ(record.Points("ag"), (std::vector<DayPoint>{{kMarketMidnight - 58, 705}}));
   EXPECT_FALSE(record.Record("ag", {kMarketMidnight - 1, 710}));
   EXPECT_FALSE(record.Record("ag", {kMarketMidnight - 30, 999}));  // late: dropped
   EXPECT_FALSE(record.Record("ag", {kMarketMidnight - 1, 720}));   // same second: replaces
   EXPECT_EQ(record.Points("ag"),
-            (std::vector<DayPoint>{{kMarketMidnight - 60, 700}, {kMarketMidnight - 1, 720}}));
+            (std::vector<DayPoint>{{kMarketMidnight - 58, 705}, {kMarketMidnight - 1, 720}}));
   EXPECT_NE(record.TrendText("ag").find("open=6.90\r\n"), std::string::npos);
 
   EXPECT_TRUE(record.Record("ag", {kMarketMidnight, 730}));

@@ -205,6 +205,17 @@ TEST_F(QuoteServerTest, CounterCountsLoadsPerVisitorCookie) {
   for (const auto& [visitor, count] : server_.CounterLoads()) loads.push_back(count);
   std::sort(loads.begin(), loads.end());
   EXPECT_EQ(loads, (std::vector<int>{1, 3}));
+
+  // Made-up visitors, as any page can send, push out the oldest instead of piling up.
+  for (std::size_t visitor = 0; visitor < QuoteServer::kMaxVisitors; ++visitor) {
+    ASSERT_EQ(RawClient().Get(url).status, 200);
+  }
+  EXPECT_EQ(server_.CounterLoads().size(), QuoteServer::kMaxVisitors);
+  EXPECT_EQ(first_visitor.Get(url).status, 200);  // forgotten: counted anew
+  EXPECT_EQ(server_.CounterLoads().size(), QuoteServer::kMaxVisitors);
+  std::vector<int> after;
+  for (const auto& [visitor, count] : server_.CounterLoads()) after.push_back(count);
+  EXPECT_EQ(*std::max_element(after.begin(), after.end()), 1);
 }
 
 TEST_F(QuoteServerTest, HomePageAnswersAndUnknownPathsAreMissing) {
