@@ -19,10 +19,10 @@
 #include <string_view>
 #include <thread>
 
+#include "net/socket_owner.h"
 #include "net/wire_paths.h"
 #include "server/fault_mode.h"
 #include "server/news_feed.h"
-#include "server/peer_owner.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
 #include "server/site_pages.h"
@@ -453,7 +453,7 @@ class QuoteServer::Impl {
     const std::optional<std::string> site = HeaderValue(logged, "Sec-Fetch-Site");
     if (site && *site != "same-origin" && *site != "none") return false;
     const std::optional<uid_t> owner =
-        current_stream != nullptr ? PeerOwner(current_stream->socket()) : std::nullopt;
+        current_stream != nullptr ? Code::PeerSocketOwner(current_stream->socket()) : std::nullopt;
     return owner && *owner == ::geteuid();
   }
 

@@ -13,8 +13,8 @@
 
 #include "net/http_request.h"
 #include "net/wire_paths.h"
-#include "server/peer_owner.h"
 #include "server/recording_stream.h"
+#include "tests/support/foreign_client.h"
 #include "tests/support/local_server.h"
 #include "tests/support/raw_client.h"
 
@@ -128,23 +128,17 @@ TEST_F(ServerGuardTest, OnlyThisAccountsOwnRequestsDriveAPrice) {
   EXPECT_EQ(GoldLine().substr(0, 8), "au,1.00,");
 }
 
-TEST(PeerOwnerTest, NamesTheAccountAtTheOtherEndOfALoopbackConnection) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(::listen(listener, 1), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const int client = Connect(ntohs(address.sin_port));
-  const int accepted = ::accept(listener, nullptr, nullptr);
-  ASSERT_GE(accepted, 0);
-  EXPECT_EQ(lumetta_server::PeerOwner(accepted), ::geteuid());
-  EXPECT_EQ(lumetta_server::PeerOwner(listener), std::nullopt);  // no peer at all
-  ::close(accepted);
-  ::close(client);
-  ::close(listener);
+// Another account's process on the machine sends the same plain GET and is refused.
+TEST_F(ServerGuardTest, AnotherAccountsRequestDrivesNoPrice) {
+  test_support::ForeignClient foreign;
+  if (!foreign.Available()) GTEST_SKIP() << "needs root to connect as another user";
+  const std::string before = GoldLine();
+  const std::string drive = "GET " + std::string(wire::kDrivePath) +
+                            "?code=au&buy=1 HTTP/1.1\r\nHost: " + server_.host() + "\r\n\r\n";
+  ASSERT_EQ(foreign.Open(server_.port(), 1, drive), 1);
+  EXPECT_EQ(foreign.AnsweredWith("HTTP/1.1 403", 10s), 1);
+  EXPECT_EQ(GoldLine(), before);
+  EXPECT_EQ(Exchange(server_.port(), drive, 10s).substr(0, 12), "HTTP/1.1 200");
 }
 
 }  // namespace
