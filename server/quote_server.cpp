@@ -19,11 +19,12 @@
 #include <string_view>
 #include <thread>
 
+#include "net/socket_owner.h"
 #include "net/wire_paths.h"
+#include "server/connection_quota.h"
 #include "server/demo_day.h"
 #include "server/fault_mode.h"
 #include "server/news_feed.h"
-#include "server/peer_owner.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
 #include "server/site_pages.h"
@@ -114,17 +115,27 @@ class RecordingServer final : public httplib::Server {
   bool process_and_close_socket(socket_t socket) override {
     ++open_;
     const ConnectionCount counted(open_, last_ended_);
-    bool served = false;
-    {
-      RecordingStream stream(socket, stopping_);
-      current_stream = &stream;
-      bool connection_closed = false;
-      served = process_request(stream, /*close_connection=*/true, connection_closed, nullptr);
-      current_stream = nullptr;
-      on_end_(stream);
-    }
+    const bool served = ServeInItsPlace(socket);
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);
+    return served;
+  }
+
+  // Serves `socket` in a place of its account, given back before the socket closes: a client
+  // that saw its connection end may connect again at once. Nothing is read or sent when the
+  // account holds all of its places: the client learns at once, and the places left stay for
+  // the other accounts, the panel's among them.
+  bool ServeInItsPlace(socket_t socket) {
+    const std::optional<uid_t> owner = Code::PeerSocketOwner(socket);
+    const ConnectionQuota::Place place = quota_.Take(owner);
+    if (!place) return false;
+    RecordingStream stream(socket, stopping_, owner);
+    current_stream = &stream;
+    bool connection_closed = false;
+    const bool served =
+        process_request(stream, /*close_connection=*/true, connection_closed, nullptr);
+    current_stream = nullptr;
+    on_end_(stream);
     return served;
   }
 
@@ -146,6 +157,7 @@ class RecordingServer final : public httplib::Server {
     std::atomic<std::chrono::steady_clock::time_point>& last_ended_;
   };
 
+  ConnectionQuota quota_{QuoteServer::kMaxConnectionsPerAccount};
   std::atomic<int> open_{0};
   std::atomic<std::chrono::steady_clock::time_point> last_ended_{std::chrono::steady_clock::now()};
   const std::atomic<bool>& stopping_;
@@ -458,7 +470,7 @@ class QuoteServer::Impl {
     const std::optional<std::string> site = HeaderValue(logged, "Sec-Fetch-Site");
     if (site && *site != "same-origin" && *site != "none") return false;
     const std::optional<uid_t> owner =
-        current_stream != nullptr ? PeerOwner(current_stream->socket()) : std::nullopt;
+        current_stream != nullptr ? current_stream->peer_owner() : std::nullopt;
     return owner && *owner == ::geteuid();
   }
 

@@ -72,10 +72,13 @@ struct ScriptedReply {
 // the server under a name of its own; a body is refused (413) except on scripted paths, as no
 // endpoint takes one; /Demo/Drive.asp changes prices only for a GET from this account that no
 // other web page sent (403 otherwise). Requests are read within the limits of
-// server/recording_stream.h and served on a thread each, kMaxConnections at a time.
+// server/recording_stream.h and served on a thread each, kMaxConnections at a time, of which
+// one account (the owner of the client's socket) holds at most kMaxConnectionsPerAccount: a
+// connection past its account's share is closed at once, unanswered.
 class QuoteServer {
  public:
   static constexpr int kMaxConnections = 256;
+  static constexpr int kMaxConnectionsPerAccount = kMaxConnections / 4;
   // Visitors the counter keeps apart; past them the one seen first is forgotten.
   static constexpr std::size_t kMaxVisitors = 1024;
   using Options = ServerOptions;

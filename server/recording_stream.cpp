@@ -35,10 +35,12 @@ void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
 
 }  // namespace
 
-RecordingStream::RecordingStream(socket_t socket, const std::atomic<bool>& stopping)
+RecordingStream::RecordingStream(socket_t socket, const std::atomic<bool>& stopping,
+                                 std::optional<uid_t> peer_owner)
     : socket_(socket),
       stopping_(stopping),
-      read_until_(std::chrono::steady_clock::now() + kRequestTime) {}
+      read_until_(std::chrono::steady_clock::now() + kRequestTime),
+      peer_owner_(peer_owner) {}
 
 bool RecordingStream::MayReadMore() const {
   if (std::chrono::steady_clock::now() >= read_until_) return false;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <httplib.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,7 +22,9 @@ inline constexpr size_t kMaxRequestBody = size_t{64} * 1024;
 inline constexpr std::chrono::milliseconds kRequestTime{3000};
 class RecordingStream final : public httplib::Stream {
  public:
-  RecordingStream(socket_t socket, const std::atomic<bool>& stopping);
+  // `peer_owner`: the account of the client's socket, when it was found.
+  RecordingStream(socket_t socket, const std::atomic<bool>& stopping,
+                  std::optional<uid_t> peer_owner);
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -36,6 +40,7 @@ class RecordingStream final : public httplib::Stream {
   // Ends the connection now without a word; later writes fail.
   void CloseNow();
 
+  std::optional<uid_t> peer_owner() const { return peer_owner_; }
   std::string_view received() const { return received_; }
   bool logged() const { return logged_; }
   void set_logged() { logged_ = true; }
@@ -50,6 +55,7 @@ class RecordingStream final : public httplib::Stream {
   socket_t socket_;
   const std::atomic<bool>& stopping_;
   const std::chrono::steady_clock::time_point read_until_;
+  const std::optional<uid_t> peer_owner_;
   std::string received_;
   size_t delivered_ = 0;  // bytes of `received_` already handed to the engine
   bool logged_ = false;

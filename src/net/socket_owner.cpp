@@ -114,48 +114,118 @@ bool VisitTcpSockets(int family, std::uint32_t states,
 
 constexpr std::uint32_t Mask(int state) { return std::uint32_t{1} << state; }
 
-}  // namespace
-
-bool IsLoopbackIp(std::string_view ip) {
-  const std::optional<RawAddress> raw = ToRaw(ip);
-  if (!raw) return false;
-  if (raw->family == AF_INET) return raw->bytes[0] == 127;
-  static constexpr std::array<unsigned char, 16> kLoopback6 = {0, 0, 0, 0, 0, 0, 0, 0,
-                                                               0, 0, 0, 0, 0, 0, 0, 1};
-  static constexpr std::array<unsigned char, 12> kMappedPrefix = {0, 0, 0, 0, 0,    0,
-                                                                  0, 0, 0, 0, 0xFF, 0xFF};
-  if (raw->bytes == kLoopback6) return true;
-  return std::equal(kMappedPrefix.begin(), kMappedPrefix.end(), raw->bytes.begin()) &&
-         raw->bytes[12] == 127;
+// The address and port of a socket's end; nothing for a family other than IPv4 and IPv6.
+std::optional<RawAddress> FromSocketAddress(const sockaddr_storage& address, int& port) {
+  RawAddress raw;
+  if (address.ss_family == AF_INET) {
+    sockaddr_in v4{};
+    std::memcpy(&v4, &address, sizeof v4);
+    std::memcpy(raw.bytes.data(), &v4.sin_addr, sizeof v4.sin_addr);
+    port = ntohs(v4.sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    sockaddr_in6 v6{};
+    std::memcpy(&v6, &address, sizeof v6);
+    std::memcpy(raw.bytes.data(), &v6.sin6_addr, sizeof v6.sin6_addr);
+    port = ntohs(v6.sin6_port);
+  } else {
+    return std::nullopt;
+  }
+  raw.family = address.ss_family;
+  return raw;
 }
 
-std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const SocketAddress& remote) {
-  const std::optional<RawAddress> own = ToRaw(local.ip);
-  const std::optional<RawAddress> peer = ToRaw(remote.ip);
-  if (!own || !peer || own->family != peer->family) return std::nullopt;
+// ::ffff:a.b.c.d, the form an IPv6 socket gives an IPv4 address, as that IPv4 address.
+RawAddress Unmapped(const RawAddress& address) {
+  static constexpr std::array<unsigned char, 12> kMappedPrefix = {0, 0, 0, 0, 0,    0,
+                                                                  0, 0, 0, 0, 0xFF, 0xFF};
+  if (address.family != AF_INET6 ||
+      !std::equal(kMappedPrefix.begin(), kMappedPrefix.end(), address.bytes.begin())) {
+    return address;
+  }
+  RawAddress v4;
+  v4.family = AF_INET;
+  std::copy(address.bytes.begin() + 12, address.bytes.end(), v4.bytes.begin());
+  return v4;
+}
+
+// True when `kernel`, an address of a socket of `family` as the kernel reports it, is
+// `address` once both are unmapped.
+bool SameUnmapped(const RawAddress& address, int family, const __be32 (&kernel)[4]) {
+  RawAddress reported;
+  reported.family = family;
+  std::memcpy(reported.bytes.data(), kernel, family == AF_INET ? 4 : 16);
+  const RawAddress ours = Unmapped(address);
+  const RawAddress theirs = Unmapped(reported);
+  return ours.family == theirs.family && ours.bytes == theirs.bytes;
+}
+
+// The owner of the connected socket whose own end is (own, own_port) and whose peer is
+// (peer, peer_port).
+std::optional<uid_t> OwnerOfConnected(const RawAddress& own, int own_port, const RawAddress& peer,
+                                      int peer_port) {
+  if (own.family != peer.family) return std::nullopt;
   // One socket named by its four-tuple: the kernel looks it up in its hash instead of walking
   // every connection of the machine, which a dump would, before each request.
   inet_diag_sockid id{};
-  id.idiag_sport = htons(static_cast<std::uint16_t>(local.port));
-  id.idiag_dport = htons(static_cast<std::uint16_t>(remote.port));
-  const std::size_t size = own->family == AF_INET ? 4 : 16;
-  std::memcpy(id.idiag_src, own->bytes.data(), size);
-  std::memcpy(id.idiag_dst, peer->bytes.data(), size);
+  id.idiag_sport = htons(static_cast<std::uint16_t>(own_port));
+  id.idiag_dport = htons(static_cast<std::uint16_t>(peer_port));
+  const std::size_t size = own.family == AF_INET ? 4 : 16;
+  std::memcpy(id.idiag_src, own.bytes.data(), size);
+  std::memcpy(id.idiag_dst, peer.bytes.data(), size);
   id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
   id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
   std::optional<uid_t> owner;
   VisitTcpSockets(
-      own->family, Mask(TCP_ESTABLISHED),
+      own.family, Mask(TCP_ESTABLISHED),
       [&](const inet_diag_msg& socket) {
+        // An IPv6 socket connected to an IPv4 address is found too, its ends written mapped.
         const inet_diag_sockid& found = socket.id;
-        if (ntohs(found.idiag_sport) == local.port && ntohs(found.idiag_dport) == remote.port &&
-            SameAddress(*own, found.idiag_src) && SameAddress(*peer, found.idiag_dst)) {
+        if (ntohs(found.idiag_sport) == own_port && ntohs(found.idiag_dport) == peer_port &&
+            SameUnmapped(own, socket.idiag_family, found.idiag_src) &&
+            SameUnmapped(peer, socket.idiag_family, found.idiag_dst)) {
           owner = socket.idiag_uid;
         }
         return true;
       },
       &id);
   return owner;
+}
+
+}  // namespace
+
+bool IsLoopbackIp(std::string_view ip) {
+  const std::optional<RawAddress> raw = ToRaw(ip);
+  if (!raw) return false;
+  const RawAddress address = Unmapped(*raw);
+  if (address.family == AF_INET) return address.bytes[0] == 127;
+  static constexpr std::array<unsigned char, 16> kLoopback6 = {0, 0, 0, 0, 0, 0, 0, 0,
+                                                               0, 0, 0, 0, 0, 0, 0, 1};
+  return address.bytes == kLoopback6;
+}
+
+std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const SocketAddress& remote) {
+  const std::optional<RawAddress> own = ToRaw(local.ip);
+  const std::optional<RawAddress> peer = ToRaw(remote.ip);
+  if (!own || !peer) return std::nullopt;
+  return OwnerOfConnected(*own, local.port, *peer, remote.port);
+}
+
+std::optional<uid_t> PeerSocketOwner(int connection) {
+  sockaddr_storage ours{};
+  sockaddr_storage theirs{};
+  socklen_t our_size = sizeof ours;
+  socklen_t their_size = sizeof theirs;
+  if (::getsockname(connection, reinterpret_cast<sockaddr*>(&ours), &our_size) != 0 ||
+      ::getpeername(connection, reinterpret_cast<sockaddr*>(&theirs), &their_size) != 0) {
+    return std::nullopt;
+  }
+  int our_port = 0;
+  int their_port = 0;
+  const std::optional<RawAddress> own = FromSocketAddress(ours, our_port);
+  const std::optional<RawAddress> peer = FromSocketAddress(theirs, their_port);
+  if (!own || !peer) return std::nullopt;
+  // The peer's socket has the ends swapped: its own address is our peer.
+  return OwnerOfConnected(Unmapped(*peer), their_port, Unmapped(*own), our_port);
 }
 
 std::optional<uid_t> ListeningSocketOwner(const SocketAddress& at) {

@@ -26,6 +26,13 @@ bool IsLoopbackIp(std::string_view ip);
 // address). nullopt when no such socket is found or the kernel does not tell.
 std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const SocketAddress& remote);
 
+// The owner of the socket at the other end of `connection`, a TCP connection between two
+// sockets of this machine (one a server accepted over loopback, say): the socket whose own
+// address is `connection`'s peer and whose peer is `connection` itself. An IPv4 peer of an
+// IPv6 socket is looked up as the IPv4 socket it is. nullopt when `connection` has no peer,
+// the peer is not on this machine or the kernel does not tell.
+std::optional<uid_t> PeerSocketOwner(int connection);
+
 // The owner of the socket listening at `at`, or at the wildcard address of its family on the
 // same port; nullopt when none listens there or the kernel does not tell.
 std::optional<uid_t> ListeningSocketOwner(const SocketAddress& at);

@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -17,6 +16,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "services/connect_within.h"
+
 namespace services {
 namespace {
 
@@ -25,7 +26,7 @@ namespace {
 constexpr int kAttempts = 40;
 constexpr std::chrono::milliseconds kPause{25};
 // A hung panel must not hang the start that calls it.
-constexpr timeval kCallTimeout{1, 0};
+constexpr std::chrono::milliseconds kCallTimeout{1000};
 
 // FNV-1a: a fixed-length name whatever the folder's length (abstract names end at 107 bytes),
 // and the same one from every build of the program.
@@ -129,13 +130,13 @@ enum class Call { kDelivered, kRefused, kUnanswered };
 Call CallHolder(const SocketName& name, SingleInstance::PeerUserCall peer_user) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Call::kUnanswered;
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kCallTimeout, sizeof kCallTimeout);
   Call result = Call::kRefused;
-  if (::connect(fd, AsAddress(name), name.length) != 0) {
+  if (const int error = ConnectWithin(fd, AsAddress(name), name.length, kCallTimeout); error != 0) {
     // Refused: the holder has not listened yet or has just ended. A queue that stays full
     // (its length is the system's maximum) is no panel of ours but someone sitting on the
-    // name, as is a holder of another user: neither may keep the panel from starting.
-    if (errno != ECONNREFUSED && errno != EINTR) result = Call::kUnanswered;
+    // name, as is a holder of another user: neither may keep the panel from starting. A
+    // signal is neither: taken for a refusal, it would start a second panel.
+    if (error != ECONNREFUSED) result = Call::kUnanswered;
   } else if (!PeerIsUs(fd, peer_user)) {
     result = Call::kUnanswered;
   } else if (::send(fd, &kShowRequest, 1, MSG_NOSIGNAL) == 1) {

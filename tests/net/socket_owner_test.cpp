@@ -3,14 +3,21 @@
 
 #include "net/socket_owner.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "net/counter_visitor.h"
 #include "net/http_request.h"
 #include "net/wire_paths.h"
+#include "tests/support/foreign_client.h"
 #include "tests/support/foreign_listener.h"
 #include "tests/support/local_server.h"
 #include "tests/support/loopback_port.h"
@@ -25,6 +32,122 @@ TEST(SocketOwnerTest, LoopbackIsTheWholeOf127AndTheOneIpv6Address) {
   for (const char* ip : {"128.0.0.1", "10.0.0.1", "::2", "::ffff:10.0.0.1", "localhost", ""}) {
     EXPECT_FALSE(Code::IsLoopbackIp(ip)) << ip;
   }
+}
+
+// Where a server listens: an IPv4 socket, an IPv6 one, or an IPv6 one that IPv4 clients reach
+// (their addresses then read ::ffff:127.0.0.1).
+enum class Listening { kIpv4, kIpv6, kIpv4OnIpv6 };
+
+struct Endpoint {
+  int family = AF_INET;
+  std::string ip;
+};
+
+Endpoint ListenAt(Listening listening) {
+  switch (listening) {
+    case Listening::kIpv4:
+      return {AF_INET, "127.0.0.1"};
+    case Listening::kIpv6:
+      return {AF_INET6, "::1"};
+    case Listening::kIpv4OnIpv6:
+      return {AF_INET6, "::ffff:127.0.0.1"};
+  }
+  return {};
+}
+
+// A socket of `family` bound to `ip`, on any free port when `port` is 0; listening when
+// `listen` is true, else connected to `port`.
+int TcpSocket(int family, const std::string& ip, int port, bool listen) {
+  const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage address{};
+  socklen_t size = 0;
+  if (family == AF_INET) {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, ip.c_str(), &v4->sin_addr);
+    size = sizeof *v4;
+  } else {
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET6, ip.c_str(), &v6->sin6_addr);
+    size = sizeof *v6;
+  }
+  const auto* name = reinterpret_cast<const sockaddr*>(&address);
+  const bool done =
+      listen ? ::bind(fd, name, size) == 0 && ::listen(fd, 4) == 0 : ::connect(fd, name, size) == 0;
+  EXPECT_TRUE(done) << ip << " " << std::strerror(errno);
+  return fd;
+}
+
+int PortOf(int fd) {
+  sockaddr_storage address{};
+  socklen_t size = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  return address.ss_family == AF_INET
+             ? ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port)
+             : ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+}
+
+class PeerSocketOwnerTest : public ::testing::TestWithParam<Listening> {
+ protected:
+  void SetUp() override {
+    const Endpoint at = ListenAt(GetParam());
+    listener_ = TcpSocket(at.family, at.ip, 0, true);
+    port_ = PortOf(listener_);
+  }
+  void TearDown() override { ::close(listener_); }
+
+  // A client of this process on the address family its server's clients use.
+  int ConnectOwnClient() const {
+    return GetParam() == Listening::kIpv6 ? TcpSocket(AF_INET6, "::1", port_, false)
+                                          : TcpSocket(AF_INET, "127.0.0.1", port_, false);
+  }
+
+  int listener_ = -1;
+  int port_ = 0;
+};
+
+TEST_P(PeerSocketOwnerTest, NamesThisAccountAtTheOtherEndAndNothingWithoutOne) {
+  const int client = ConnectOwnClient();
+  const int accepted = ::accept(listener_, nullptr, nullptr);
+  ASSERT_GE(accepted, 0);
+  EXPECT_EQ(Code::PeerSocketOwner(accepted), ::geteuid());
+  EXPECT_EQ(Code::PeerSocketOwner(client), ::geteuid());      // either end's peer
+  EXPECT_EQ(Code::PeerSocketOwner(listener_), std::nullopt);  // no peer at all
+  ::close(accepted);
+  ::close(client);
+}
+
+// The account found is the peer's, not the one of the socket asked about.
+TEST_P(PeerSocketOwnerTest, NamesAnotherAccountsClient) {
+  if (GetParam() == Listening::kIpv6) GTEST_SKIP() << "the other account's client is IPv4";
+  test_support::ForeignClient foreign;
+  if (!foreign.Available()) GTEST_SKIP() << "needs root to connect as another user";
+  ASSERT_EQ(foreign.Open(port_, 1, ""), 1);
+  const int accepted = ::accept(listener_, nullptr, nullptr);
+  ASSERT_GE(accepted, 0);
+  EXPECT_EQ(Code::PeerSocketOwner(accepted), test_support::ForeignClient::kOwner);
+  ::close(accepted);
+}
+
+std::string ListeningName(const ::testing::TestParamInfo<Listening>& info) {
+  constexpr const char* kNames[] = {"Ipv4", "Ipv6", "Ipv4OnIpv6"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PeerSocketOwnerTest,
+                         ::testing::Values(Listening::kIpv4, Listening::kIpv6,
+                                           Listening::kIpv4OnIpv6),
+                         ListeningName);
+
+TEST(PeerSocketOwnerOtherTest, NothingForASocketOtherThanTcp) {
+  int pair[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  EXPECT_EQ(Code::PeerSocketOwner(pair[0]), std::nullopt);
+  ::close(pair[0]);
+  ::close(pair[1]);
 }
 
 using SocketOwnerServerTest = LocalServerTest;

@@ -13,8 +13,8 @@
 
 #include "net/http_request.h"
 #include "net/wire_paths.h"
-#include "server/peer_owner.h"
 #include "server/recording_stream.h"
+#include "tests/support/foreign_client.h"
 #include "tests/support/local_server.h"
 #include "tests/support/raw_client.h"
 
@@ -31,6 +31,16 @@ int Connect(int port) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   EXPECT_EQ(::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   return socket;
+}
+
+// Ends `socket` and waits until the server has closed its end too, which it does only after
+// giving back the connection's place. Bounded only to keep a fault from hanging the run.
+void EndAndWaitForTheServer(int socket) {
+  ::shutdown(socket, SHUT_WR);
+  pollfd watched{socket, POLLIN, 0};
+  char byte = 0;
+  if (::poll(&watched, 1, 30'000) == 1) ::recv(socket, &byte, 1, 0);
+  ::close(socket);
 }
 
 // Sends `request` on a new connection and returns what comes back until the server closes it
@@ -86,14 +96,44 @@ TEST_F(ServerGuardTest, LargeHeadsAndBodiesAreRefused) {
   EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 5s).find("rmb,"), std::string::npos);
 }
 
-TEST_F(ServerGuardTest, HundredIdleConnectionsDoNotHoldUpAQuote) {
-  std::vector<int> idle;
-  idle.reserve(100);
-  for (int count = 0; count < 100; ++count) idle.push_back(Connect(server_.port()));
-  // Answered at once in fact; the bound is generous against a busy machine, and well below the
-  // time the idle connections are allowed to hold a thread each.
-  EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 2s).find("\r\nau,"), std::string::npos);
-  for (const int socket : idle) ::close(socket);
+// Idle connections of one account, as many as it may hold but one; and once more after they
+// ended, as the places they held have come back.
+TEST_F(ServerGuardTest, IdleConnectionsDoNotHoldUpAQuote) {
+  constexpr int kIdle = lumetta_server::QuoteServer::kMaxConnectionsPerAccount - 1;
+  for (int round = 0; round < 2; ++round) {
+    std::vector<int> idle;
+    idle.reserve(kIdle);
+    for (int count = 0; count < kIdle; ++count) idle.push_back(Connect(server_.port()));
+    // Answered at once in fact; the bound is generous against a busy machine, and well below
+    // the time the idle connections are allowed to hold a thread each.
+    EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 2s).find("\r\nau,"), std::string::npos)
+        << "round " << round;
+    for (const int socket : idle) EndAndWaitForTheServer(socket);
+  }
+}
+
+// Another account opens more connections than the server serves at once: past its share they
+// are closed unanswered, its held ones go on, and this account's request is answered.
+TEST_F(ServerGuardTest, AnAccountPastItsShareIsClosedAtOnceAndTheOthersAreServed) {
+  test_support::ForeignClient foreign;
+  if (!foreign.Available()) GTEST_SKIP() << "needs root to connect as another user";
+  // Held with the reply begun until the server stops.
+  lumetta_server::ScriptedReply hold;
+  hold.body = "held";
+  hold.byte_interval = 10min;
+  server_.Script("/hold", hold);
+  const std::string held_request = "GET /hold HTTP/1.1\r\nHost: " + server_.host() + "\r\n\r\n";
+  constexpr int kShare = lumetta_server::QuoteServer::kMaxConnectionsPerAccount;
+  constexpr int kOpened = lumetta_server::QuoteServer::kMaxConnections + 8;
+
+  ASSERT_EQ(foreign.Open(server_.port(), kOpened, held_request), kOpened);
+  EXPECT_EQ(foreign.WaitUntilClosedUnanswered(kOpened - kShare, 30s), kOpened - kShare);
+  ASSERT_EQ(foreign.Open(server_.port(), 1, QuoteRequest()), 1);
+  EXPECT_EQ(foreign.WaitUntilClosedUnanswered(kOpened - kShare + 1, 30s), kOpened - kShare + 1);
+
+  EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 10s).find("\r\nau,"), std::string::npos);
+  server_.Stop();
+  EXPECT_EQ(foreign.AnsweredWith("HTTP/1.1 200", 30s), kShare);
 }
 
 TEST_F(ServerGuardTest, AForeignHostGetsNoContent) {
@@ -128,23 +168,17 @@ TEST_F(ServerGuardTest, OnlyThisAccountsOwnRequestsDriveAPrice) {
   EXPECT_EQ(GoldLine().substr(0, 8), "au,1.00,");
 }
 
-TEST(PeerOwnerTest, NamesTheAccountAtTheOtherEndOfALoopbackConnection) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(::listen(listener, 1), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const int client = Connect(ntohs(address.sin_port));
-  const int accepted = ::accept(listener, nullptr, nullptr);
-  ASSERT_GE(accepted, 0);
-  EXPECT_EQ(lumetta_server::PeerOwner(accepted), ::geteuid());
-  EXPECT_EQ(lumetta_server::PeerOwner(listener), std::nullopt);  // no peer at all
-  ::close(accepted);
-  ::close(client);
-  ::close(listener);
+// Another account's process on the machine sends the same plain GET and is refused.
+TEST_F(ServerGuardTest, AnotherAccountsRequestDrivesNoPrice) {
+  test_support::ForeignClient foreign;
+  if (!foreign.Available()) GTEST_SKIP() << "needs root to connect as another user";
+  const std::string before = GoldLine();
+  const std::string drive = "GET " + std::string(wire::kDrivePath) +
+                            "?code=au&buy=1 HTTP/1.1\r\nHost: " + server_.host() + "\r\n\r\n";
+  ASSERT_EQ(foreign.Open(server_.port(), 1, drive), 1);
+  EXPECT_EQ(foreign.AnsweredWith("HTTP/1.1 403", 10s), 1);
+  EXPECT_EQ(GoldLine(), before);
+  EXPECT_EQ(Exchange(server_.port(), drive, 10s).substr(0, 12), "HTTP/1.1 200");
 }
 
 }  // namespace
