@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -39,6 +40,8 @@ struct Refusal {
   int line;
   const char* word;  // in the message
 };
+
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
 class RefusalTest : public testing::TestWithParam<Refusal> {};
 

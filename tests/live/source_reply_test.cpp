@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,8 @@ struct Price {
   const char* text;
   std::optional<std::int64_t> cents;  // nothing: no quote
 };
+
+void PrintTo(const Price& price, std::ostream* out) { *out << '"' << price.text << '"'; }
 
 class PriceTest : public testing::TestWithParam<Price> {};
 
