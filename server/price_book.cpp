@@ -84,7 +84,26 @@ void AppendCents(std::string& text, std::int64_t cents) {
 
 }  // namespace
 
-PriceBook::PriceBook(std::uint64_t seed) : generator_(seed), metals_(kStartPrice) {}
+PriceBook::PriceBook(std::uint64_t seed) : generator_(seed), metals_(kStartPrice) {
+  for (const Quote& quote : Quotes()) {
+    day_.push_back({quote.buy_cents, quote.buy_cents, quote.buy_cents});
+  }
+}
+
+void PriceBook::RecordDay() {
+  const std::vector<Quote> quotes = Quotes();
+  for (std::size_t row = 0; row < quotes.size(); ++row) {
+    day_[row].high_cents = std::max(day_[row].high_cents, quotes[row].buy_cents);
+    day_[row].low_cents = std::min(day_[row].low_cents, quotes[row].buy_cents);
+  }
+}
+
+std::optional<DayRange> PriceBook::Day(std::string_view code) const {
+  for (std::size_t row = 0; row < quotes::kCatalogue.size(); ++row) {
+    if (quotes::kCatalogue[row].code == code) return day_[row];
+  }
+  return std::nullopt;
+}
 
 void PriceBook::Advance(std::uint64_t steps) {
   for (std::uint64_t step = 0; step < steps; ++step) {
@@ -95,6 +114,7 @@ void PriceBook::Advance(std::uint64_t steps) {
       metals_[metal] *= std::exp(move);
       metals_[metal] += kPullBack * (kStartPrice[metal] - metals_[metal]);
     }
+    RecordDay();
   }
   steps_ += steps;
 }
@@ -102,6 +122,7 @@ void PriceBook::Advance(std::uint64_t steps) {
 bool PriceBook::Drive(std::string_view code, std::int64_t buy_cents) {
   if (quotes::FindProduct(code) == nullptr) return false;
   driven_.insert_or_assign(std::string(code), buy_cents);
+  RecordDay();
   return true;
 }
 

@@ -22,6 +22,13 @@ struct Quote {
 // palladium in US dollars per troy ounce) wander with a pull back to their starting level; every
 // product is derived from its metal in its own unit and currency, with its own spread. The same
 // seed and the same number of steps always give the same prices.
+// The buy price's first, highest and lowest value since the walk began: the simulated day.
+struct DayRange {
+  std::int64_t open_cents = 0;
+  std::int64_t high_cents = 0;
+  std::int64_t low_cents = 0;
+};
+
 class PriceBook {
  public:
   explicit PriceBook(std::uint64_t seed);
@@ -36,12 +43,17 @@ class PriceBook {
   std::vector<Quote> Quotes() const;
   // "code,buy,sell" per product in catalogue order, each line ending in CR LF; plain ASCII.
   std::string QuoteListText() const;
+  // The product's day so far; nothing for a code that is not in the book.
+  std::optional<DayRange> Day(std::string_view code) const;
 
  private:
+  void RecordDay();
+
   std::mt19937_64 generator_;
   std::array<double, 4> metals_;
   std::uint64_t steps_ = 0;
   std::map<std::string, std::int64_t, std::less<>> driven_;
+  std::vector<DayRange> day_;  // row for row with the catalogue
 };
 
 // A price text of at most two decimals ("542.3", "542.30", "542") in hundredths; nullopt for

@@ -20,7 +20,10 @@
 #include <thread>
 
 #include "net/wire_paths.h"
+#include "quotes/catalogue.h"
 #include "server/fault_mode.h"
+#include "server/live/live_book.h"
+#include "server/live/quote_detail.h"
 #include "server/news_feed.h"
 #include "server/peer_owner.h"
 #include "server/price_book.h"
@@ -35,6 +38,8 @@ namespace {
 constexpr std::string_view kVisitorCookie = "CountId";
 constexpr std::string_view kGbkText = "text/html; charset=gb2312";
 constexpr std::string_view kUtf8Html = "text/html; charset=utf-8";
+// The source a demonstration server's product details name.
+constexpr std::string_view kDemoSource = "演示行情（模拟价格）";
 
 // The connection the current worker thread is serving; handlers run on that same thread.
 thread_local RecordingStream* current_stream = nullptr;
@@ -231,7 +236,9 @@ class QuoteServer::Impl {
       : options_(std::move(options)),
         server_(stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); }),
         book_(options_.seed),
-        faults_(options_.seed) {
+        faults_(options_.seed),
+        live_sources_(options_.live ? live::UsedSourceNames(options_.live->config())
+                                    : std::vector<std::string>{}) {
     server_.set_socket_options([](socket_t socket) {
       // Address reuse after a restart, but never a second server sharing the port.
       int yes = 1;
@@ -421,11 +428,12 @@ class QuoteServer::Impl {
       }
       if (options_.on_fault) options_.on_fault(logged, "none");
     }
-    if (text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
+    // A live server's prices are the market's: nothing steers them.
+    if (!options_.live && text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
       ReplyDrive(request, logged, response);
       return;
     }
-    ReplyDefault(path, logged, response);
+    ReplyDefault(path, request, logged, response);
   }
 
   bool HostIsThisServer(const LoggedRequest& request) const {
@@ -593,10 +601,15 @@ class QuoteServer::Impl {
   // The GBK answer of the price, news or version endpoint; nothing for other paths.
   std::optional<std::string> FeedText(std::string_view path, const LoggedRequest& request) {
     if (text::EqualsIgnoreAsciiCase(path, wire::kPricePath)) {
+      if (options_.live) {
+        options_.live->NoteDemand();
+        return text::Utf8ToGbk(options_.live->QuoteListText());
+      }
       return text::Utf8ToGbk(QuoteListText());
     }
     if (text::EqualsIgnoreAsciiCase(path, wire::kNewsPath)) {
-      return text::Utf8ToGbk(NewsListText(LinkHost(request)));
+      return text::Utf8ToGbk(options_.live ? LiveNewsListText(LinkHost(request), live_sources_)
+                                           : NewsListText(LinkHost(request)));
     }
     if (text::EqualsIgnoreAsciiCase(path, wire::kVersionPath)) {
       return text::Utf8ToGbk(VersionRecordText(options_.offer, LinkHost(request)));
@@ -604,19 +617,25 @@ class QuoteServer::Impl {
     return std::nullopt;
   }
 
-  void ReplyDefault(std::string_view path, const LoggedRequest& request,
-                    httplib::Response& response) {
+  void ReplyDefault(std::string_view path, const httplib::Request& http_request,
+                    const LoggedRequest& request, httplib::Response& response) {
+    std::optional<std::string> detail;
+    std::optional<Page> news_page;
     if (std::optional<std::string> feed = FeedText(path, request)) {
       response.set_content(*feed, std::string(kGbkText));
+    } else if (text::EqualsIgnoreAsciiCase(path, wire::kQuoteDetailPath) &&
+               (detail = DetailText(http_request.get_param_value("code")))) {
+      response.set_content(text::Utf8ToGbk(*detail), std::string(kGbkText));
     } else if (text::EqualsIgnoreAsciiCase(path, wire::kCountPath)) {
       ReplyCounter(request, response);
     } else if (path == wire::kHomePagePath) {
       response.set_content(HomePage(), std::string(kUtf8Html));
     } else if (text::EqualsIgnoreAsciiCase(path, wire::kDownloadPath)) {
       response.set_content(DownloadPage(), std::string(kUtf8Html));
-    } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
-      const Page page = *NewsPage(*number);
-      response.set_content(page.body, page.content_type);
+    } else if (const std::optional<int> number = NewsNumber(path);
+               number && (news_page = options_.live ? LiveNewsPage(*number, live_sources_)
+                                                    : NewsPage(*number))) {
+      response.set_content(news_page->body, news_page->content_type);
     } else {
       response.status = 404;
       response.set_content(NotFoundPage(), std::string(kUtf8Html));
@@ -643,8 +662,43 @@ class QuoteServer::Impl {
     return sent && IsHostText(*sent) ? *sent : host();
   }
 
+  // The reply of the details endpoint for `code` (any letter case), UTF-8; nothing for a code
+  // that is not in the catalogue. Live: the book's, and the request counts as a panel's.
+  std::optional<std::string> DetailText(std::string_view code) {
+    if (options_.live) {
+      options_.live->NoteDemand();
+      return options_.live->DetailText(code);
+    }
+    const std::string lower = text::AsciiLower(code);
+    std::optional<DayRange> day;
+    {
+      std::lock_guard lock(mutex_);
+      WalkToNow();
+      day = book_.Day(lower);
+    }
+    if (!day) return std::nullopt;
+    live::QuoteDetail detail;
+    detail.code = lower;
+    detail.status = "live";
+    detail.source = kDemoSource;
+    detail.shown = "bidask";
+    detail.time = std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+    detail.open_cents = day->open_cents;
+    detail.high_cents = day->high_cents;
+    detail.low_cents = day->low_cents;
+    return live::DetailText(detail);
+  }
+
   std::string QuoteListText() {
     std::lock_guard lock(mutex_);
+    WalkToNow();
+    return book_.QuoteListText();
+  }
+
+  // The walk takes the steps its time has brought; the caller holds mutex_.
+  void WalkToNow() {
     if (options_.quote_step.count() > 0) {
       const auto elapsed = std::chrono::steady_clock::now() - started_;
       const auto steps = static_cast<std::uint64_t>(elapsed / options_.quote_step);
@@ -653,7 +707,6 @@ class QuoteServer::Impl {
         timed_steps_ = steps;
       }
     }
-    return book_.QuoteListText();
   }
 
   const ServerOptions options_;
@@ -674,6 +727,7 @@ class QuoteServer::Impl {
   std::uint64_t timed_steps_ = 0;
   std::map<std::string, int> counter_loads_;
   FaultCycle faults_;
+  const std::vector<std::string> live_sources_;  // the live headline's names
 };
 
 QuoteServer::QuoteServer(ServerOptions options)

@@ -242,12 +242,12 @@ Refusal CheckSource(const SourceDraft& draft) {
     } else {
       const std::string& path = field.where;
       if (path.front() == '.' || path.back() == '.' || path.find("..") != std::string::npos) {
-        return Refuse(draft.fields_line, which + ": malformed path: " + path);
+        return Refuse(draft.fields_line, which + ": malformed path: " += path);
       }
       // Several symbols in one reply are told apart only by the path.
       if (spec.batch > 1 && path.find(kCodeMark) == std::string::npos) {
         return Refuse(draft.fields_line,
-                      which + ": with batch above 1 every path needs {code}: " + path);
+                      which + ": with batch above 1 every path needs {code}: " += path);
       }
     }
   }
@@ -481,6 +481,21 @@ class Reader {
 
 std::variant<LiveConfig, ConfigError> ParseLiveConfig(std::string_view text) {
   return Reader().Read(text);
+}
+
+std::vector<std::string> UsedSourceNames(const LiveConfig& config) {
+  std::vector<std::string> names;
+  for (const ProductSources& product : config.products) {
+    for (const ChainLink& link : product.chain) {
+      const auto source = std::find_if(config.sources.begin(), config.sources.end(),
+                                       [&](const SourceSpec& s) { return s.id == link.source_id; });
+      if (source != config.sources.end() &&
+          std::find(names.begin(), names.end(), source->name) == names.end()) {
+        names.push_back(source->name);
+      }
+    }
+  }
+  return names;
 }
 
 std::string DescribeError(std::string_view file_name, const ConfigError& error) {

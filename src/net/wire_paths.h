@@ -9,6 +9,9 @@ namespace wire {
 
 // The quote list: "code,buy,sell" per product, GBK.
 inline constexpr std::string_view kPricePath = "/Soft/Price.asp";
+// One product's source, market time and day's figures: "key=value" lines, GBK; 404 from a
+// server without it.
+inline constexpr std::string_view kQuoteDetailPath = "/Soft/Quote.asp";
 // The headlines: "title|link" per line, GBK.
 inline constexpr std::string_view kNewsPath = "/Soft/News.asp";
 // The five-line version record the update check reads, GBK.

@@ -304,5 +304,59 @@ TEST_F(QuoteServerTest, ADrivenPriceHoldsUntilDrivenAgain) {
   EXPECT_EQ(line_of("au").substr(0, 10), "au,541.00,");
 }
 
+// key=value lines of the details endpoint, keys in the order sent.
+std::vector<std::pair<std::string, std::string>> DetailFields(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  for (const std::string& line : SplitLines(text)) {
+    if (line.empty()) continue;
+    const size_t equals = line.find('=');
+    fields.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+  }
+  return fields;
+}
+
+TEST_F(QuoteServerTest, DemonstrationDetailsNameTheSimulationAndFollowTheWalksDay) {
+  RawClient client;
+  const auto detail = [&](std::string_view query) {
+    const RawReply reply = client.Get(Url(wire::kQuoteDetailPath, query));
+    EXPECT_EQ(reply.status, 200) << query;
+    return DetailFields(text::GbkToUtf8(reply.body));
+  };
+  const auto buy_of_au = [&] {
+    for (const std::string& line : SplitLines(WidgetGet(endpoints::QuoteListUrl(server_.host())))) {
+      if (line.starts_with("au,")) return line.substr(3, line.rfind(',') - 3);
+    }
+    return std::string();
+  };
+  const std::string start = buy_of_au();
+  auto fields = detail("?code=AU");
+  ASSERT_EQ(fields.size(), 8u);
+  const std::vector<std::string> keys = {"code", "status", "source", "shown",
+                                         "time", "open",   "high",   "low"};
+  for (size_t index = 0; index < keys.size(); ++index) EXPECT_EQ(fields[index].first, keys[index]);
+  EXPECT_EQ(fields[0].second, "au");
+  EXPECT_EQ(fields[1].second, "live");
+  EXPECT_EQ(fields[2].second, "演示行情（模拟价格）");
+  EXPECT_EQ(fields[3].second, "bidask");
+  EXPECT_TRUE(std::regex_match(fields[4].second, std::regex("[1-9][0-9]{9}"))) << fields[4].second;
+  EXPECT_EQ(fields[5].second, start);
+  EXPECT_EQ(fields[6].second, start);
+  EXPECT_EQ(fields[7].second, start);
+
+  server_.AdvanceQuotes(200);
+  const long now = Cents(buy_of_au());
+  fields = detail("?code=au");
+  EXPECT_EQ(fields[5].second, start);  // the day's open stays
+  EXPECT_GE(Cents(fields[6].second), std::max(now, Cents(start)));
+  EXPECT_LE(Cents(fields[7].second), std::min(now, Cents(start)));
+  EXPECT_GT(Cents(fields[6].second), Cents(fields[7].second));
+
+  EXPECT_EQ(client.Get(Url(wire::kDrivePath, "?code=au&buy=9999")).status, 200);
+  EXPECT_EQ(detail("?code=au")[6].second, "9999.00");
+  for (const std::string_view query : {"?code=zz", "?code=", ""}) {
+    EXPECT_EQ(client.Get(Url(wire::kQuoteDetailPath, query)).status, 404) << query;
+  }
+}
+
 }  // namespace
 }  // namespace lumetta_test
