@@ -52,6 +52,8 @@ std::string UrlPart(CURLU* url, CURLUPart part) {
 
 }  // namespace
 
+void InitUpstreamFetch() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+
 bool AllowedUrl(const std::string& url) {
   const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
   if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
@@ -72,7 +74,8 @@ std::optional<std::string> UpstreamFetch(const SourceSpec& source, const std::st
   for (const std::string& header : source.headers) {
     curl_slist* longer = curl_slist_append(headers.get(), header.c_str());
     if (longer == nullptr) return std::nullopt;
-    headers.release();
+    // The list grew in place: `longer` is its head, the same list.
+    static_cast<void>(headers.release());
     headers.reset(longer);
   }
   Received received;

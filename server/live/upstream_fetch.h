@@ -13,6 +13,9 @@ namespace live {
 // The User-Agent of every upstream request.
 inline constexpr const char* kUserAgent = "lumetta-server/1.0 (live quotes)";
 
+// Sets libcurl up for the whole process; call once, before any thread that fetches starts.
+void InitUpstreamFetch();
+
 // True for an address the fetch may ask: https anywhere, plain http only to a loopback host
 // (127.0.0.1, localhost or [::1]: the tests' replicas).
 bool AllowedUrl(const std::string& url);
