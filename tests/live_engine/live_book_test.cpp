@@ -239,7 +239,8 @@ TEST(LiveBookConfigTest, RefusesAChainNamingAnUnknownSource) {
 
 TEST_F(LiveBookTest, ThePollerFetchesOnDemandAndStopsWithoutWaitingOutItsPause) {
   LiveBook book = MakeBook();
-  sources_.Answer("a", "XAU:100");
+  // Every symbol answered: a missing one would send the poller on to the fallback at once.
+  sources_.Answer("a", "XAU:100;AU:200;XAG:300");
   book.Start();
   book.NoteDemand();
   ASSERT_TRUE(sources_.WaitForFetches(1));
