@@ -1,5 +1,6 @@
 #include "server/day_record.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -103,6 +104,19 @@ std::vector<DayPoint> DayRecord::Points(std::string_view code) const {
   std::vector<DayPoint> points(day.minutes.begin(), day.minutes.end());
   points.insert(points.end(), day.recent.begin(), day.recent.end());
   return points;
+}
+
+DayFigures DayRecord::Figures(std::string_view code) const {
+  DayFigures figures;
+  const auto found = days_.find(code);
+  if (found == days_.end()) return figures;
+  figures.open_cents = found->second.open_cents;
+  figures.previous_cents = found->second.previous_cents;
+  for (const DayPoint& point : Points(code)) {
+    figures.high_cents = std::max(figures.high_cents.value_or(point.buy_cents), point.buy_cents);
+    figures.low_cents = std::min(figures.low_cents.value_or(point.buy_cents), point.buy_cents);
+  }
+  return figures;
 }
 
 std::string DayRecord::TrendText(const std::string& code) const {

@@ -22,6 +22,14 @@ struct DayPoint {
   friend bool operator==(const DayPoint&, const DayPoint&) = default;
 };
 
+// The day's figures of one product; each unknown until known.
+struct DayFigures {
+  std::optional<std::int64_t> open_cents;
+  std::optional<std::int64_t> previous_cents;
+  std::optional<std::int64_t> high_cents;  // of the points kept
+  std::optional<std::int64_t> low_cents;
+};
+
 class DayRecord {
  public:
   // Points younger than this keep the last of each kRecentSlotSeconds; older ones the last of
@@ -48,6 +56,8 @@ class DayRecord {
   // The day's points in time order: a minute's last point before the last hour, every point
   // within it.
   std::vector<DayPoint> Points(std::string_view code) const;
+
+  DayFigures Figures(std::string_view code) const;
 
   // The reply of /Soft/Trend.asp: "code=", "open=", "previous=", "zone=+HH:MM" and one
   // "p=TIME,BUY" per point, each line ending in CR LF; open and previous left out when unknown

@@ -15,8 +15,10 @@ namespace lumetta_server {
 
 // The walk's steps in one simulated minute: the price book moves at a step every 1.5 s.
 inline constexpr std::uint64_t kDemoStepsPerMinute = 40;
-// The demonstration's market keeps Beijing time.
+// The demonstration's market keeps Beijing time, and so do the live mode's days: the sources
+// are Chinese, and the spot metals trade round the clock.
 inline constexpr int kDemoZoneMinutes = 8 * 60;
+inline constexpr int kLiveZoneMinutes = 8 * 60;
 
 // Records the day of every product in `now_quotes` into `record` (whose zone it takes), with the
 // open and the previous close. `now` is Unix seconds.

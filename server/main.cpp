@@ -1,9 +1,14 @@
 // lumetta-server: the bundled quote server, the widget's default peer.
 //   lumetta-server [--port N] [--bind ADDRESS] [--seed N] [--offer-update optional|mandatory]
 //                  [--log] [--faults] [--faults-for SECONDS] [--idle-exit SECONDS]
+//   lumetta-server --live [--sources FILE] [--port N] [--bind ADDRESS] [--log] [--idle-exit S]
 //   lumetta-server --help
 // Its quotes are simulated, not market prices; its usage (--help), its start line and its
-// headlines say so. Prints "lumetta-server (local demonstration: ...) listening on HOST:PORT"
+// headlines say so. With --live it serves the market's quotes instead, fetched from the public
+// sources of a sources file (--sources FILE; otherwise the user's, the installed or the build
+// tree's live-sources.ini): its start line and its headline name them and say that they are
+// for reference only. A bad sources file is refused with "lumetta-server: FILE:LINE: MESSAGE"
+// and exit status 2. Prints "lumetta-server (local demonstration: ...) listening on HOST:PORT"
 // once it accepts connections and stops cleanly on SIGINT or SIGTERM. With --log it also prints
 // "METHOD TARGET" for every request it serves.
 //
@@ -38,26 +43,41 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "server/fault_mode.h"
+#include "server/live/live_book.h"
+#include "server/live/source_reply.h"
+#include "server/live/sources_file.h"
+#include "server/live/upstream_fetch.h"
 #include "server/quote_server.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "lumetta-server: a local demonstration quote server. Its quotes are simulated, a random walk\n"
-    "near real price levels, not market prices; its headlines are made up for the demonstration.\n"
+    "lumetta-server: a local quote server. Without --live it is a demonstration: its quotes are\n"
+    "simulated, a random walk near real price levels, not market prices, and its headlines are\n"
+    "made up. With --live it serves quotes of public sources, for reference only.\n"
     "usage: lumetta-server [--port N] [--bind ADDRESS] [--seed N] "
     "[--offer-update optional|mandatory] [--log]\n"
     "                      [--faults] [--faults-for SECONDS] [--idle-exit SECONDS]\n"
+    "       lumetta-server --live [--sources FILE] [--port N] [--bind ADDRESS] [--log]\n"
+    "                      [--idle-exit SECONDS]\n"
     "       lumetta-server --help\n"
+    "  --live              serve the market's quotes, fetched from public sources, instead\n"
+    "  --sources FILE      the live mode's sources file; otherwise the first that exists of\n"
+    "                      ~/.config/lumetta/live-sources.ini, the installed one and the build\n"
+    "                      tree's data/live-sources.ini\n"
     "  --faults            the quote, news and version endpoints answer with faults in turn\n"
     "  --faults-for S      the same for S seconds (a whole number above 0), then normally\n"
     "  --idle-exit S       end after S seconds without an open connection\n"
@@ -122,9 +142,17 @@ int WaitForStop(const sigset_t& stop_signals, const lumetta_server::QuoteServer&
   return 0;
 }
 
-// Fills `options` from the command line; false on anything it does not understand.
+struct LiveChoice {
+  bool live = false;
+  std::string sources;  // empty: looked up
+};
+
+// Fills `options` from the command line; false on anything it does not understand, and on
+// options that do not go together (--sources without --live, the live mode with the walk's
+// own options).
 bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& options,
-                    std::optional<std::chrono::seconds>& idle_exit) {
+                    std::optional<std::chrono::seconds>& idle_exit, LiveChoice& live) {
+  bool walk_options = false;
   options.port = 8750;
   // Nothing asks this process for its requests later: --log prints them, and that is all.
   options.log_capacity = 0;
@@ -138,6 +166,10 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
     }
     if (name == "--faults") {
       options.faults = true;
+      continue;
+    }
+    if (name == "--live") {
+      live.live = true;
       continue;
     }
     std::string_view value;
@@ -160,6 +192,7 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
       const auto seed = ParseNumber<std::uint64_t>(value);
       if (!seed) return false;
       options.seed = *seed;
+      walk_options = true;
     } else if (name == "--offer-update") {
       if (value == "optional") {
         options.offer = lumetta_server::UpdateOffer::kOptional;
@@ -168,6 +201,7 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
       } else {
         return false;
       }
+      walk_options = true;
     } else if (name == "--idle-exit") {
       const auto seconds = ParseNumber<int>(value);
       if (!seconds || *seconds <= 0) return false;
@@ -177,10 +211,15 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
       if (!seconds || *seconds <= 0) return false;
       options.faults = true;
       options.faults_for = std::chrono::seconds(*seconds);
+    } else if (name == "--sources") {
+      if (value.empty()) return false;
+      live.sources = std::string(value);
     } else {
       return false;
     }
   }
+  // The fault mode and the walk's seed and update offer are the demonstration's.
+  if (live.live ? walk_options || options.faults : !live.sources.empty()) return false;
   if (log) {
     options.on_request = PrintRequestLine;
     if (options.faults) options.on_fault = PrintFaultLine;
@@ -189,6 +228,47 @@ bool ParseArguments(int argc, char** argv, lumetta_server::ServerOptions& option
 }
 
 }  // namespace
+
+std::filesystem::path ExecutableFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : self.parent_path();
+}
+
+// The book of the live mode, from the sources file named or found; nothing, after saying why on
+// standard error, when there is no file or it is refused.
+std::shared_ptr<live::LiveBook> MakeLiveBook(const LiveChoice& choice,
+                                             std::filesystem::path& file) {
+  file = choice.sources;
+  if (file.empty()) {
+    const std::vector<std::filesystem::path> candidates = live::SourcesFileCandidates(
+        [](const char* name) { return std::getenv(name); }, LUMETTA_DATA_DIR, ExecutableFolder());
+    file = live::FirstExisting(candidates);
+    if (file.empty()) {
+      std::cerr << "lumetta-server: no sources file for --live; looked for";
+      for (const std::filesystem::path& candidate : candidates)
+        std::cerr << ' ' << candidate.string();
+      std::cerr << "\n";
+      return nullptr;
+    }
+  }
+  std::variant<live::LiveConfig, std::string> loaded = live::LoadSourcesFile(file);
+  if (const std::string* refusal = std::get_if<std::string>(&loaded)) {
+    std::cerr << "lumetta-server: " << *refusal << "\n";
+    return nullptr;
+  }
+  return std::make_shared<live::LiveBook>(std::get<live::LiveConfig>(std::move(loaded)),
+                                          live::UpstreamFetch, live::ParseReply);
+}
+
+std::string JoinedNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) {
+    if (!joined.empty()) joined += ", ";
+    joined += name;
+  }
+  return joined;
+}
 
 int main(int argc, char** argv) {
   for (int index = 1; index < argc; ++index) {
@@ -199,9 +279,15 @@ int main(int argc, char** argv) {
   }
   lumetta_server::ServerOptions options;
   std::optional<std::chrono::seconds> idle_exit;
-  if (!ParseArguments(argc, argv, options, idle_exit)) {
+  LiveChoice live_choice;
+  if (!ParseArguments(argc, argv, options, idle_exit, live_choice)) {
     std::cerr << kUsage;
     return 2;
+  }
+  std::filesystem::path sources_file;
+  if (live_choice.live) {
+    options.live = MakeLiveBook(live_choice, sources_file);
+    if (!options.live) return 2;
   }
   // Handed a socket by systemd: serve it, and give it back when nobody has asked for a while.
   // The variables are removed so that nothing this process starts takes the socket for its own.
@@ -224,16 +310,28 @@ int main(int argc, char** argv) {
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  if (options.live) {
+    live::InitUpstreamFetch();
+    // Idle until the first panel asks; the server starts at once either way.
+    options.live->Start();
+  }
 
   lumetta_server::QuoteServer server(options);
   if (!server.Start()) {
     std::cerr << "lumetta-server: cannot listen on " << options.bind << ":" << options.port << "\n";
     return 1;
   }
-  PrintLine(
-      "lumetta-server (local demonstration: its quotes are simulated, not market prices) "
-      "listening on " +
-      server.host());
+  if (options.live) {
+    PrintLine("lumetta-server (live quotes from public sources: " +
+              JoinedNames(live::UsedSourceNames(options.live->config())) +
+              "; for reference only) listening on " + server.host());
+    PrintLine("lumetta-server sources file: " + sources_file.string());
+  } else {
+    PrintLine(
+        "lumetta-server (local demonstration: its quotes are simulated, not market prices) "
+        "listening on " +
+        server.host());
+  }
 
   int received = 0;
   if (options.faults) {
@@ -248,5 +346,6 @@ int main(int argc, char** argv) {
   if (received == 0)
     received = WaitForStop(stop_signals, server, idle_exit.value_or(std::chrono::seconds(0)));
   server.Stop();
+  if (options.live) options.live->Stop();
   return 0;
 }

@@ -55,17 +55,81 @@ std::string NumberText(int number) {
   return std::string(digits, written.ptr);
 }
 
+std::string PageLink(std::string_view host, int number) {
+  std::string link = "http://";
+  link += host;
+  link += wire::kNewsPagePrefix;
+  link += NumberText(number);
+  link += wire::kNewsPageSuffix;
+  return link;
+}
+
+// The names joined with "、"; a "|" would split the headline from its link, so it becomes "/".
+std::string JoinedNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) {
+    if (!joined.empty()) joined += "、";
+    for (const char c : name) joined += c == '|' ? '/' : c;
+  }
+  return joined;
+}
+
+std::string LiveTitle(const std::vector<std::string>& names) {
+  return "行情来自公开来源：" + JoinedNames(names) + "，仅供参考";
+}
+
+std::string HtmlEscaped(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
 }  // namespace
+
+std::string LiveNewsListText(std::string_view host, const std::vector<std::string>& source_names) {
+  return LiveTitle(source_names) + "|" + PageLink(host, 1) + "\r\n";
+}
+
+std::optional<Page> LiveNewsPage(int number, const std::vector<std::string>& source_names) {
+  if (number != 1) return std::nullopt;
+  const std::string title = HtmlEscaped(LiveTitle(source_names));
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>";
+  html += title;
+  html += "</title></head>\n<body><h1>";
+  html += title;
+  html += "</h1>\n<p>本机的 lumetta-server 从以下公开网页的行情数据取得报价：";
+  html += HtmlEscaped(JoinedNames(source_names));
+  html +=
+      "。这些数据由各网站提供，并非为本程序提供的服务；其条款以各网站为准，可能随时变化或停止。"
+      "报价仅供个人参考，不能作为买卖依据。</p>\n<p><a href=\"";
+  html += wire::kHomePagePath;
+  html += "\">返回首页</a></p></body></html>\n";
+  return Page{html, "text/html; charset=utf-8"};
+}
 
 std::string NewsListText(std::string_view host) {
   std::string text;
   for (size_t index = 0; index < kItemCount; ++index) {
     text += Item(index).title;
-    text += "|http://";
-    text += host;
-    text += wire::kNewsPagePrefix;
-    text += NumberText(static_cast<int>(index) + 1);
-    text += wire::kNewsPageSuffix;
+    text += '|';
+    text += PageLink(host, static_cast<int>(index) + 1);
     text += "\r\n";
   }
   return text;

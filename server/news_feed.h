@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumetta_server {
 
@@ -19,5 +20,11 @@ struct Page {
   std::string content_type;
 };
 std::optional<Page> NewsPage(int number);
+
+// The live mode's one headline: the quotes come from these public sources (their names as the
+// sources file gives them) and are for reference only. It links to page 1, which says the same
+// at more length. Made-up stories would read as market news beside market prices: there are none.
+std::string LiveNewsListText(std::string_view host, const std::vector<std::string>& source_names);
+std::optional<Page> LiveNewsPage(int number, const std::vector<std::string>& source_names);
 
 }  // namespace lumetta_server

@@ -21,9 +21,12 @@
 
 #include "net/socket_owner.h"
 #include "net/wire_paths.h"
+#include "quotes/catalogue.h"
 #include "server/connection_quota.h"
 #include "server/demo_day.h"
 #include "server/fault_mode.h"
+#include "server/live/live_book.h"
+#include "server/live/quote_detail.h"
 #include "server/news_feed.h"
 #include "server/price_book.h"
 #include "server/recording_stream.h"
@@ -37,6 +40,8 @@ namespace {
 constexpr std::string_view kVisitorCookie = "CountId";
 constexpr std::string_view kGbkText = "text/html; charset=gb2312";
 constexpr std::string_view kUtf8Html = "text/html; charset=utf-8";
+// The source a demonstration server's product details name.
+constexpr std::string_view kDemoSource = "演示行情（模拟价格）";
 
 // The connection the current worker thread is serving; handlers run on that same thread.
 thread_local RecordingStream* current_stream = nullptr;
@@ -244,7 +249,9 @@ class QuoteServer::Impl {
       : options_(std::move(options)),
         server_(stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); }),
         book_(options_.seed),
-        faults_(options_.seed) {
+        faults_(options_.seed),
+        live_sources_(options_.live ? live::UsedSourceNames(options_.live->config())
+                                    : std::vector<std::string>{}) {
     server_.set_socket_options([](socket_t socket) {
       // Address reuse after a restart, but never a second server sharing the port.
       int yes = 1;
@@ -434,7 +441,8 @@ class QuoteServer::Impl {
       }
       if (options_.on_fault) options_.on_fault(logged, "none");
     }
-    if (text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
+    // A live server's prices are the market's: nothing steers them.
+    if (!options_.live && text::EqualsIgnoreAsciiCase(path, wire::kDrivePath)) {
       ReplyDrive(request, logged, response);
       return;
     }
@@ -442,7 +450,7 @@ class QuoteServer::Impl {
       ReplyTrend(request, response);
       return;
     }
-    ReplyDefault(path, logged, response);
+    ReplyDefault(path, request, logged, response);
   }
 
   bool HostIsThisServer(const LoggedRequest& request) const {
@@ -610,10 +618,16 @@ class QuoteServer::Impl {
   // The GBK answer of the price, news or version endpoint; nothing for other paths.
   std::optional<std::string> FeedText(std::string_view path, const LoggedRequest& request) {
     if (text::EqualsIgnoreAsciiCase(path, wire::kPricePath)) {
+      if (options_.live) {
+        options_.live->NoteDemand();
+        RecordLiveDay();
+        return text::Utf8ToGbk(options_.live->QuoteListText());
+      }
       return text::Utf8ToGbk(QuoteListText());
     }
     if (text::EqualsIgnoreAsciiCase(path, wire::kNewsPath)) {
-      return text::Utf8ToGbk(NewsListText(LinkHost(request)));
+      return text::Utf8ToGbk(options_.live ? LiveNewsListText(LinkHost(request), live_sources_)
+                                           : NewsListText(LinkHost(request)));
     }
     if (text::EqualsIgnoreAsciiCase(path, wire::kVersionPath)) {
       return text::Utf8ToGbk(VersionRecordText(options_.offer, LinkHost(request)));
@@ -621,19 +635,25 @@ class QuoteServer::Impl {
     return std::nullopt;
   }
 
-  void ReplyDefault(std::string_view path, const LoggedRequest& request,
-                    httplib::Response& response) {
+  void ReplyDefault(std::string_view path, const httplib::Request& http_request,
+                    const LoggedRequest& request, httplib::Response& response) {
+    std::optional<std::string> detail;
+    std::optional<Page> news_page;
     if (std::optional<std::string> feed = FeedText(path, request)) {
       response.set_content(*feed, std::string(kGbkText));
+    } else if (text::EqualsIgnoreAsciiCase(path, wire::kQuoteDetailPath) &&
+               (detail = DetailText(http_request.get_param_value("code")))) {
+      response.set_content(text::Utf8ToGbk(*detail), std::string(kGbkText));
     } else if (text::EqualsIgnoreAsciiCase(path, wire::kCountPath)) {
       ReplyCounter(request, response);
     } else if (path == wire::kHomePagePath) {
       response.set_content(HomePage(), std::string(kUtf8Html));
     } else if (text::EqualsIgnoreAsciiCase(path, wire::kDownloadPath)) {
       response.set_content(DownloadPage(), std::string(kUtf8Html));
-    } else if (const std::optional<int> number = NewsNumber(path); number && NewsPage(*number)) {
-      const Page page = *NewsPage(*number);
-      response.set_content(page.body, page.content_type);
+    } else if (const std::optional<int> number = NewsNumber(path);
+               number && (news_page = options_.live ? LiveNewsPage(*number, live_sources_)
+                                                    : NewsPage(*number))) {
+      response.set_content(news_page->body, news_page->content_type);
     } else {
       response.status = 404;
       response.set_content(NotFoundPage(), std::string(kUtf8Html));
@@ -670,9 +690,38 @@ class QuoteServer::Impl {
     return sent && IsHostText(*sent) ? *sent : host();
   }
 
+  // The reply of the details endpoint for `code` (any letter case), UTF-8; nothing for a code
+  // that is not in the catalogue. Live: the book's, and the request counts as a panel's.
+  std::optional<std::string> DetailText(std::string_view code) {
+    if (options_.live) {
+      options_.live->NoteDemand();
+      return options_.live->DetailText(code);
+    }
+    const std::string lower = text::AsciiLower(code);
+    if (quotes::FindProduct(lower) == nullptr) return std::nullopt;
+    DayFigures day;
+    {
+      std::lock_guard lock(mutex_);
+      WalkToNow();
+      DemoDayToNow();
+      day = day_->Figures(lower);
+    }
+    live::QuoteDetail detail;
+    detail.code = lower;
+    detail.status = "live";
+    detail.source = kDemoSource;
+    detail.shown = "bidask";
+    detail.time = WallClock();
+    detail.open_cents = day.open_cents;
+    detail.previous_cents = day.previous_cents;
+    detail.high_cents = day.high_cents;
+    detail.low_cents = day.low_cents;
+    return live::DetailText(detail);
+  }
+
   std::string QuoteListText() {
     std::lock_guard lock(mutex_);
-    WalkOn();
+    WalkToNow();
     return book_.QuoteListText();
   }
 
@@ -681,18 +730,16 @@ class QuoteServer::Impl {
   void ReplyTrend(const httplib::Request& request, httplib::Response& response) {
     const std::string code = text::AsciiLower(request.get_param_value("code"));
     std::string text;
-    {
+    if (options_.live) {
+      options_.live->NoteDemand();
+      RecordLiveDay();
       std::lock_guard lock(mutex_);
-      WalkOn();
-      const std::vector<Quote> quotes = book_.Quotes();
-      const bool known = std::any_of(quotes.begin(), quotes.end(),
-                                     [&](const Quote& quote) { return quote.code == code; });
-      if (known) {
-        if (!day_) {
-          day_.emplace(kDemoZoneMinutes);
-          FillDemoDay(*day_, options_.seed, quotes, WallClock());
-        }
-        RecordDay(quotes);
+      if (quotes::FindProduct(code) != nullptr) text = day_->TrendText(code);
+    } else {
+      std::lock_guard lock(mutex_);
+      WalkToNow();
+      if (quotes::FindProduct(code) != nullptr) {
+        DemoDayToNow();
         text = day_->TrendText(code);
       }
     }
@@ -704,8 +751,9 @@ class QuoteServer::Impl {
     response.set_content(text, std::string(kGbkText));
   }
 
-  // Moves the walk on by the time passed. Called with mutex_ held.
-  void WalkOn() {
+  // The walk takes the steps its time has brought, and a day asked for records them; the
+  // caller holds mutex_.
+  void WalkToNow() {
     if (options_.quote_step.count() > 0) {
       const auto elapsed = std::chrono::steady_clock::now() - started_;
       const auto steps = static_cast<std::uint64_t>(elapsed / options_.quote_step);
@@ -715,6 +763,31 @@ class QuoteServer::Impl {
       }
     }
     if (day_) RecordDay(book_.Quotes());
+  }
+
+  // Live: the quotes the book serves join the day at their own market time, with the open and
+  // previous close where their source gives them.
+  void RecordLiveDay() {
+    const std::vector<live::LiveBook::Served> served = options_.live->ServedQuotes();
+    const std::int64_t now = WallClock();
+    std::lock_guard lock(mutex_);
+    if (!day_) day_.emplace(kLiveZoneMinutes);
+    for (const live::LiveBook::Served& quote : served) {
+      day_->Record(quote.code, {quote.quote.market_time.value_or(now), quote.prices.buy_cents});
+      if (quote.quote.open_cents) day_->SetOpen(quote.code, *quote.quote.open_cents);
+      if (quote.quote.previous_cents) day_->SetPrevious(quote.code, *quote.quote.previous_cents);
+    }
+  }
+
+  // The demonstration's day up to the prices served now, made up at its first use, so that a
+  // server nobody asks about the day does none of the work. The caller holds mutex_.
+  void DemoDayToNow() {
+    const std::vector<Quote> quotes = book_.Quotes();
+    if (!day_) {
+      day_.emplace(kDemoZoneMinutes);
+      FillDemoDay(*day_, options_.seed, quotes, WallClock());
+    }
+    RecordDay(quotes);
   }
 
   // The prices served now join the day. Called with mutex_ held.
@@ -754,6 +827,7 @@ class QuoteServer::Impl {
   std::map<std::string, int> counter_loads_;
   std::deque<std::string> visitor_order_;  // counter_loads_'s visitors, oldest first
   FaultCycle faults_;
+  const std::vector<std::string> live_sources_;  // the live headline's names
 };
 
 QuoteServer::QuoteServer(ServerOptions options)

@@ -14,6 +14,10 @@
 #include "server/logged_request.h"
 #include "server/version_record.h"
 
+namespace live {
+class LiveBook;
+}
+
 namespace lumetta_server {
 
 struct ServerOptions {
@@ -40,6 +44,10 @@ struct ServerOptions {
   int listen_fd = -1;
   // Unix seconds now, for the times of the day's points; the system clock when empty.
   std::function<std::int64_t()> wall_clock;
+  // Live mode: the quotes and the products' details come from this book, which hears of every
+  // panel request (NoteDemand) and is never waited on; there is no walk and no /Demo/Drive.asp
+  // (404), and the headlines name its sources. Null: the demonstration.
+  std::shared_ptr<live::LiveBook> live;
 };
 
 // A reply that replaces the server's own answer for one path.
@@ -60,6 +68,8 @@ struct ScriptedReply {
 
 // The bundled quote server: the widget's default peer and the tests' HTTP counterpart.
 //   /Soft/Price.asp     the 17 quotes, GBK, CR LF after each line; the prices walk over time
+//   /Soft/Quote.asp     ?code=CODE: the product's source, time and day's figures, GBK; 404 for
+//                       a code not in the catalogue
 //   /Soft/News.asp      headlines "title|link", GBK, CR LF after each, linking to /News/N.html
 //   /Soft/Version.asp   the five-field version record, GBK
 //   /Soft/Count.asp     counts loads per visitor cookie (set on the first load)

@@ -59,8 +59,8 @@ struct SourceSpec {
   // At most one request per this long; the server never asks more often than the panel's
   // fastest refresh either.
   std::chrono::seconds interval{3};
-  std::size_t max_bytes = 256 * 1024;  // a longer reply is refused
-  std::chrono::seconds timeout{5};     // the whole request
+  std::size_t max_bytes = std::size_t{256} * 1024;  // a longer reply is refused
+  std::chrono::seconds timeout{5};                  // the whole request
 };
 
 struct ChainLink {
@@ -91,6 +91,10 @@ struct ConfigError {
 // unknown product, a product listed twice or missing, an address that is not https (plain http
 // only to a loopback host, for replicas).
 std::variant<LiveConfig, ConfigError> ParseLiveConfig(std::string_view text);
+
+// The names of the sources that some product's chain uses, each once, in the order the products
+// first name them: what the live mode's headline credits.
+std::vector<std::string> UsedSourceNames(const LiveConfig& config);
 
 // "FILE:LINE: MESSAGE" (or "FILE: MESSAGE" for line 0), for the server's refusal to start.
 std::string DescribeError(std::string_view file_name, const ConfigError& error);

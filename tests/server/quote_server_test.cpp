@@ -16,6 +16,7 @@
 #include "net/wire_paths.h"
 #include "news/news_ticker.h"
 #include "quotes/catalogue.h"
+#include "quotes/day_trend.h"
 #include "tests/support/local_server.h"
 #include "tests/support/raw_client.h"
 #include "text/gbk.h"
@@ -313,6 +314,57 @@ TEST_F(QuoteServerTest, ADrivenPriceHoldsUntilDrivenAgain) {
   EXPECT_EQ(line_of("au").substr(0, 10), "au,542.30,");
   EXPECT_EQ(client.Get(drive + "541").status, 200);
   EXPECT_EQ(line_of("au").substr(0, 10), "au,541.00,");
+}
+
+// key=value lines of the details endpoint, keys in the order sent.
+std::vector<std::pair<std::string, std::string>> DetailFields(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  for (const std::string& line : SplitLines(text)) {
+    if (line.empty()) continue;
+    const size_t equals = line.find('=');
+    fields.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+  }
+  return fields;
+}
+
+// The demonstration's details name the simulation and give the same day as its trend: the
+// open and previous close of the simulated day, and the high and low of its points, which
+// follow the prices served, a driven one included.
+TEST_F(QuoteServerTest, DemonstrationDetailsNameTheSimulationAndGiveTheDaysFigures) {
+  RawClient client;
+  const auto detail = [&](std::string_view query) {
+    const RawReply reply = client.Get(Url(wire::kQuoteDetailPath, query));
+    EXPECT_EQ(reply.status, 200) << query;
+    return DetailFields(text::GbkToUtf8(reply.body));
+  };
+  auto fields = detail("?code=AU");
+  ASSERT_EQ(fields.size(), 9u);
+  const std::vector<std::string> keys = {"code", "status",   "source", "shown", "time",
+                                         "open", "previous", "high",   "low"};
+  for (size_t index = 0; index < keys.size(); ++index) EXPECT_EQ(fields[index].first, keys[index]);
+  EXPECT_EQ(fields[0].second, "au");
+  EXPECT_EQ(fields[1].second, "live");
+  EXPECT_EQ(fields[2].second, "演示行情（模拟价格）");
+  EXPECT_EQ(fields[3].second, "bidask");
+  EXPECT_TRUE(std::regex_match(fields[4].second, std::regex("[1-9][0-9]{9}"))) << fields[4].second;
+
+  const auto day = quotes::ParseTrendReply(
+      text::GbkToUtf8(client.Get(endpoints::TrendUrl(server_.host(), "au")).body), "au");
+  ASSERT_TRUE(day && day->open && day->previous);
+  EXPECT_EQ(fields[5].second, quotes::FormatExactPrice(*day->open));
+  EXPECT_EQ(fields[6].second, quotes::FormatExactPrice(*day->previous));
+  for (const quotes::TrendPoint& point : day->points) {
+    EXPECT_GE(Cents(fields[7].second), Cents(quotes::FormatExactPrice(point.buy)));
+    EXPECT_LE(Cents(fields[8].second), Cents(quotes::FormatExactPrice(point.buy)));
+  }
+
+  EXPECT_EQ(client.Get(Url(wire::kDrivePath, "?code=au&buy=9999")).status, 200);
+  fields = detail("?code=au");
+  EXPECT_EQ(fields[7].second, "9999.00");
+  EXPECT_EQ(fields[5].second, quotes::FormatExactPrice(*day->open));  // the day's open stays
+  for (const std::string_view query : {"?code=zz", "?code=", ""}) {
+    EXPECT_EQ(client.Get(Url(wire::kQuoteDetailPath, query)).status, 404) << query;
+  }
 }
 
 }  // namespace

@@ -22,10 +22,11 @@ namespace test_support {
 
 using namespace std::chrono_literals;
 
-// lumetta-server as its own process, its standard output on a pipe.
+// lumetta-server as its own process, its standard output on a pipe; with `and_errors`, its
+// standard error on the same pipe.
 class ServerProcess {
  public:
-  explicit ServerProcess(std::vector<std::string> arguments) {
+  explicit ServerProcess(std::vector<std::string> arguments, bool and_errors = false) {
     arguments.insert(arguments.begin(), LUMETTA_SERVER_EXECUTABLE);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -35,6 +36,7 @@ class ServerProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+    if (and_errors) posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
     if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
