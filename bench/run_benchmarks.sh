@@ -159,7 +159,7 @@ server_part() {
   echo "  by tenth (kB): $(value_of vmrss_by_tenth_kb <"$flood")"
   echo "  VmHWM $(fixed "$(value_of vmhwm_after_warm_up_kb <"$flood")" 0) kB after warm-up, $(fixed "$(value_of vmhwm_kb <"$flood")" 0) kB at the end"
   echo "simulated day: the same against the server in server_load's process, its wall clock"
-  echo "  $(fixed "$(value_of simulated_seconds_per_request <"$day")" 3) s on per request: one trading day, midnight to midnight, after the warm-up"
+  echo "  at a midnight through the warm-up, then $(fixed "$(value_of simulated_seconds_per_request <"$day")" 3) s on per request: a trading day to its end"
   echo "  by tenth (kB): $(value_of vmrss_by_tenth_kb <"$day")"
 }
 if [ "$only" = server ]; then

@@ -27,11 +27,12 @@
 //                   [--count-every C]
 //     The flood's mix against the quote server run in this process (the same QuoteServer that
 //     lumetta-server runs), whose wall clock, not settable from lumetta-server's command line,
-//     moves one trading day of the demonstration's market over the N requests after the
-//     warm-up: from one midnight there to just before the next, so that the day's record ends
-//     at its fullest. A second of that day gets a request or more, as with 1,000 panels (333
-//     requests a second). Prints the flood's figures but the processor time, which here would
-//     include this program's own; the memory is this process's, the generator's being flat.
+//     stays at a midnight of the demonstration's market through the warm-up, then moves one
+//     trading day over the N requests, to just before the next midnight: the day's record
+//     goes from its smallest to its fullest. A second of that day gets a request or more, as with
+//     1,000 panels (333 requests a second). Prints the flood's figures but the processor time,
+//     which here would include this program's own; the memory is this process's, the generator's
+//     being flat.
 //
 // A request fails when it cannot connect, the connection breaks, the status is not 200 or no
 // complete reply comes within 10 s; the program exits 1 when any failed (the figures would
@@ -530,15 +531,17 @@ int RunDay(Options options) {
   std::atomic<long> started{0};
   // Just short of a day over the measured requests, so that the last stays in it.
   const double seconds_per_request = (kSecondsPerDay - 1) / static_cast<double>(options.requests);
-  const double begin = static_cast<double>(kSimulatedDayStart) -
-                       seconds_per_request * static_cast<double>(options.warm_up_requests);
+  // The clock stays at the day's first second through the warm-up: the day's record is then
+  // at its smallest, and at the end at its fullest, the most it can grow in a day.
+  const double warm_up = static_cast<double>(options.warm_up_requests);
   // As lumetta-server sets it up, but for the clock.
   lumetta_server::ServerOptions server_options;
   server_options.seed = 1;
   server_options.log_capacity = 0;
-  server_options.wall_clock = [&started, begin, seconds_per_request] {
-    return static_cast<std::int64_t>(
-        std::floor(begin + seconds_per_request * static_cast<double>(started.load())));
+  server_options.wall_clock = [&started, warm_up, seconds_per_request] {
+    const double after_warm_up = std::max(0.0, static_cast<double>(started.load()) - warm_up);
+    return kSimulatedDayStart +
+           static_cast<std::int64_t>(std::floor(seconds_per_request * after_warm_up));
   };
   // As in lumetta-server: a client that hangs up early must not end the process.
   signal(SIGPIPE, SIG_IGN);
