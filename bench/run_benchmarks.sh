@@ -12,6 +12,13 @@
 #      window waking for an empty 100 ms timer
 #   4. one GetPrice from start to applied reply, and the part of it the UI thread waits for,
 #      against one bare libcurl GET (get_price_bench)
+#   5. the bundled server, lumetta-server of this build on a loopback port of its own, under
+#      simulated panels (server_load: the panel's request on a connection each, the server
+#      process measured alone): its CPU with one panel at the 3 s refresh and with 1,000 (333
+#      requests a second, spread evenly), the answers' latency from connect to the last byte,
+#      and its resident memory after warm-up and after a flood of the panels' requests; the
+#      same flood against the server in server_load's own process with the wall clock run over
+#      one trading day (lumetta-server's command line cannot set its clock)
 # The programs of 1 and 2 are started by the same probe (launch_probe: fork/exec to the
 # window's first drawing as the X server reports it), in turn, each from its own folder.
 #
@@ -19,6 +26,8 @@
 # Environment: RUNS (launches per program, 15), HOLD_SECONDS (5), IDLE_SECONDS (60),
 # IDLE_SETTLE_SECONDS (65: the idle figures are taken once Tessal has shown every headline of
 # the demonstration server once, so that no headline's glyphs are drawn for the first time).
+# The server's part: SERVER_PANELS (1000), LOAD_SECONDS (60), DAY_REQUESTS (400000, after a
+# tenth as many to warm up); ONLY=server measures that part alone (no display needed).
 # The peers come from Debian's python3-pyqt6 and conky-std (with curl); without them their
 # rows say so.
 set -euo pipefail
@@ -30,14 +39,24 @@ runs=${RUNS:-15}
 hold=${HOLD_SECONDS:-5}
 idle=${IDLE_SECONDS:-60}
 settle=${IDLE_SETTLE_SECONDS:-65}
+panels=${SERVER_PANELS:-1000}
+load_seconds=${LOAD_SECONDS:-60}
+day_requests=${DAY_REQUESTS:-400000}
+only=${ONLY:-}
+case "$only" in
+  "" | server) ;;
+  *) echo "ONLY must be empty or server" >&2 && exit 2 ;;
+esac
 # Everything talks to loopback; a proxy from the environment must not take it elsewhere.
 export no_proxy="*" NO_PROXY="*"
 
 work=$(mktemp -d /tmp/lumetta-bench.XXXXXX)
 display_state=""
 server_pid=""
+load_server_pid=""
 finish() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+  if [ -n "$load_server_pid" ]; then kill "$load_server_pid" 2>/dev/null || true; fi
   if [ -n "$display_state" ]; then bash "$root/scripts/display.sh" stop "$display_state"; fi
   rm -rf "$work"
 }
@@ -54,8 +73,99 @@ if [ ! -f "$build/build.ninja" ]; then
     { cat "$work/build.log" >&2; exit 1; }
 fi
 note "building in $build"
-cmake --build "$build" -j2 --target Tessal lumetta-server bare_window floor_panel launch_probe \
-  get_price_bench >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }
+targets=(lumetta-server server_load)
+[ "$only" = server ] || targets+=(Tessal bare_window floor_panel launch_probe get_price_bench)
+cmake --build "$build" -j2 --target "${targets[@]}" >"$work/build.log" 2>&1 ||
+  { cat "$work/build.log" >&2; exit 1; }
+
+value_of() { sed -n "s/^$1=//p"; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t) ? "met" : "MISSED" }'; }
+fixed() { awk -v v="$1" -v d="$2" 'BEGIN { if (v == "-") print "-"; else printf "%.*f", d, v }'; }
+row() { printf '%-38s %9s %9s %7s %7s  %s\n' "$@"; }
+
+# --- 5. the server under simulated panels (defined here, run after the panel's parts) ------
+# A server of our own on a free loopback port: its process alone is measured, and nobody
+# else's requests reach it.
+load_server_port() { sed -n 's/.* listening on 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$work/load_server.log" | grep .; }
+start_load_server() {
+  "$build/lumetta-server" --port 0 --bind 127.0.0.1 --seed 1 >"$work/load_server.log" 2>&1 </dev/null &
+  load_server_pid=$!
+  wait_for 10 load_server_port || { note "lumetta-server did not start"; exit 1; }
+}
+stop_load_server() {
+  kill "$load_server_pid"
+  wait "$load_server_pid" || true
+  load_server_pid=""
+}
+# load MODE OPTION...: one run of server_load against a fresh server (none for the day, whose
+# server is in server_load); its key=value lines go to $work/load_MODE.out.
+load() {
+  local mode=$1 name=$1
+  shift
+  [ "$mode" = paced ] && name=paced_$2
+  local address=()
+  if [ "$mode" != day ]; then
+    start_load_server
+    address=(--port "$(load_server_port)" --pid "$load_server_pid")
+  fi
+  "$build/server_load" "$mode" "${address[@]}" "$@" >"$work/load_$name.out" 2>&1 ||
+    { cat "$work/load_$name.out" >&2; note "server_load $mode failed"; exit 1; }
+  if [ "$mode" != day ]; then stop_load_server; fi
+}
+server_part() {
+  note "5. the server: one panel for ${idle} s, $panels panels for ${load_seconds} s (3 s refresh)"
+  load paced --panels 1 --refresh 3 --seconds "$idle" --warm-up 3
+  load paced --panels "$panels" --refresh 3 --seconds "$load_seconds" --warm-up 5
+  local warm_up=$((day_requests / 10))
+  note "   memory: $day_requests requests after $warm_up, as fast as the server takes them"
+  load flood --requests "$day_requests" --warm-up "$warm_up" --panels "$panels"
+  note "   memory over a simulated day: the same in server_load's process"
+  load day --requests "$day_requests" --warm-up "$warm_up" --panels "$panels"
+
+  local one="$work/load_paced_1.out" many="$work/load_paced_$panels.out"
+  local flood="$work/load_flood.out" day="$work/load_day.out"
+  local cpu_one cpu_many p50 p99 growth day_growth
+  cpu_one=$(value_of server_cpu_percent <"$one")
+  cpu_many=$(value_of server_cpu_percent <"$many")
+  p50=$(awk '{ print $1 / 1000 }' < <(value_of latency_p50_us <"$many"))
+  p99=$(awk '{ print $1 / 1000 }' < <(value_of latency_p99_us <"$many"))
+  growth=$(value_of growth_kb <"$flood")
+  day_growth=$(value_of growth_kb <"$day")
+  echo
+  row "measure" "server" "" "" "target" "result"
+  row "idle CPU, 1 panel at 3 s (%)" "$(fixed "$cpu_one" 3)" "" "" "" ""
+  row "CPU, $panels panels at 3 s (%)" "$(fixed "$cpu_many" 2)" "" "" "5" "$(verdict "$cpu_many" 5)"
+  row "  answers a second" "$(fixed "$(value_of throughput_per_s <"$many")" 1)" "" "" "" ""
+  row "  latency, median (ms)" "$(fixed "$p50" 2)" "" "" "" ""
+  row "  latency, 99th percentile (ms)" "$(fixed "$p99" 2)" "" "" "5" "$(verdict "$p99" 5)"
+  row "RSS growth, $day_requests requests (kB)" "$(fixed "$growth" 0)" "" "" "1024" \
+    "$(verdict "$growth" 1023)"
+  row "  over a simulated day (kB)" "$(fixed "$day_growth" 0)" "" "" "1024" \
+    "$(verdict "$day_growth" 1023)"
+  echo
+  echo "server: lumetta-server of this build in its demonstration mode, on a loopback port of"
+  echo "  its own; panels simulated by server_load (the panel's request line and header lines, a"
+  echo "  connection each, no Tessal), whose own processor time is not counted"
+  echo "CPU: the server process's CPU-time clock over ${idle} s (1 panel), ${load_seconds} s ($panels panels:"
+  echo "  $(value_of requests <"$many" | cut -d. -f1) requests, $(value_of failed <"$many" | cut -d. -f1) failed," \
+    "at most $(value_of most_open <"$many" | cut -d. -f1) connections open at once, starts at most" \
+    "$(fixed "$(value_of start_lag_max_ms <"$many")" 1) ms late)"
+  echo "latency: connect to the reply's last byte; the slowest $(fixed "$(value_of latency_max_us <"$many")" 0) us"
+  echo "memory: VmRSS with no request under way, after $warm_up requests to warm up and after"
+  echo "  $day_requests more at $(fixed "$(value_of throughput_per_s <"$flood")" 0) a second (quotes; every 20th the usage counter with"
+  echo "  one of $panels panels' cookies, every 100th the day's points of gold)"
+  echo "  by tenth (kB): $(value_of vmrss_by_tenth_kb <"$flood")"
+  echo "  VmHWM $(fixed "$(value_of vmhwm_after_warm_up_kb <"$flood")" 0) kB after warm-up, $(fixed "$(value_of vmhwm_kb <"$flood")" 0) kB at the end"
+  echo "simulated day: the same against the server in server_load's process, its wall clock"
+  echo "  at a midnight through the warm-up, then $(fixed "$(value_of simulated_seconds_per_request <"$day")" 3) s on per request: a trading day to its end"
+  echo "  by tenth (kB): $(value_of vmrss_by_tenth_kb <"$day")"
+}
+if [ "$only" = server ]; then
+  server_part
+  exit 0
+fi
 
 # --- display and quote server ------------------------------------------------------------
 if [ -z "${DISPLAY:-}" ]; then
@@ -139,11 +249,6 @@ probe() {
 python=/usr/bin/python3
 [ -x "$python" ] || python=$(command -v python3 || echo python3)
 
-value_of() { sed -n "s/^$1=//p"; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t) ? "met" : "MISSED" }'; }
-
 # --- 1. start to first paint -------------------------------------------------------------
 note "1. start: $runs launches of each, in turn (plus one warm-up each)"
 for name in tessal floor bare; do : >"$work/start_$name" && : >"$work/cpu_$name"; done
@@ -226,8 +331,6 @@ bare_get_us=$(median_us BM_BareCurlGet/real_time)
 growth_kb=$(awk -F, '$1 ~ /^rss_growth_kb_over_/ { print $2 }' "$work/get_price.csv")
 
 # --- table -------------------------------------------------------------------------------
-fixed() { awk -v v="$1" -v d="$2" 'BEGIN { if (v == "-") print "-"; else printf "%.*f", d, v }'; }
-row() { printf '%-38s %9s %9s %7s %7s  %s\n' "$@"; }
 compare() {
   local label=$1 measure=$2 baseline=$3 target=$4 digits=${5:-1} r
   r=$(ratio "$measure" "$baseline")
@@ -259,3 +362,5 @@ echo "  Tessal $(fixed "$cpu_percent" 3) and $(cat "$work/idle_rss_tessal") away
 echo "start: $runs launches each, fork/exec to the window's first drawing on the X server"
 echo "processor time: the process's CPU-time clock (every thread); idle, plus the ticks of the"
 echo "  children it waited for"
+
+server_part
