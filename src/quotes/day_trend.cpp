@@ -188,7 +188,11 @@ DaySummary Summarise(const DayTrend& trend) {
 
 std::string SinceOpenTipLine(const DayTrend& trend) {
   if (!trend.open || trend.points.empty()) return {};
-  const auto change = ChangeBetween(*trend.open, trend.points.back().buy);
+  return SinceOpenTipLine(*trend.open, trend.points.back().buy);
+}
+
+std::string SinceOpenTipLine(ExactPrice open, ExactPrice last) {
+  const auto change = ChangeBetween(open, last);
   return change ? "较开盘 " + FormatChange(*change) : std::string();
 }
 

@@ -73,6 +73,7 @@ DaySummary Summarise(const DayTrend& trend);
 // The tip's line for the change since the open, e.g. "较开盘 +12.30 (+0.52%)"; empty when the
 // server gave no open.
 std::string SinceOpenTipLine(const DayTrend& trend);
+std::string SinceOpenTipLine(ExactPrice open, ExactPrice last);
 // What a screen reader hears of the chart: last, changes, high and low.
 std::string SpokenSummary(std::string_view display_name, const DaySummary& summary);
 

@@ -74,6 +74,7 @@ bool Store(std::string_view key, std::string_view value, QuoteDetail& detail, bo
       {"high", &detail.high},
       {"low", &detail.low},
   }};
+  if (key == "open") detail.exact_open = ParseExactPrice(value);
   for (const auto& [name, slot] : prices) {
     if (key != name) continue;
     *slot = ParsePrice(value);

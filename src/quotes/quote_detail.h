@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "quotes/day_trend.h"
+
 namespace quotes {
 
 // Longer replies are refused whole: the reply is a dozen short lines.
@@ -41,6 +43,7 @@ struct QuoteDetail {
   std::optional<ShownPrices> shown;
   std::optional<std::int64_t> market_time;  // Unix seconds
   std::optional<double> open;
+  std::optional<ExactPrice> exact_open;  // the open as written, for a change without rounding
   std::optional<double> previous;
   std::optional<double> high;
   std::optional<double> low;

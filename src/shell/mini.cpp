@@ -50,6 +50,7 @@ Mini::Mini(Environment environment, QWidget* parent)
                },
                [this](const std::string& code, const std::string& buy) {
                  alerts_.OnQuote(code, buy);
+                 details_.OnQuote(code, buy);
                  chart_.OnQuote(code, buy);
                },
                [this] { details_.Tick(); }}),

@@ -6,6 +6,7 @@
 #include "quotes/catalogue.h"
 #include "quotes/quote_detail.h"
 #include "shell/server_text.h"
+#include "text/ascii_case.h"
 
 namespace shell {
 
@@ -23,7 +24,21 @@ void QuoteDetails::Select(const std::string& code) {
   asked_at_.reset();
   // The old product's source says nothing of the new one.
   tip_.Clear(Tray::TipPart::kSource);
+  open_.reset();
+  last_buy_.reset();
+  ShowSinceOpen();
   Ask();
+}
+
+void QuoteDetails::OnQuote(const std::string& code, const std::string& buy) {
+  if (text::AsciiLower(code) != code_) return;
+  last_buy_ = quotes::ParseExactPrice(buy);
+  ShowSinceOpen();
+}
+
+void QuoteDetails::ShowSinceOpen() {
+  tip_.Set(Tray::TipPart::kSinceOpen,
+           open_ && last_buy_ ? quotes::SinceOpenTipLine(*open_, *last_buy_) : std::string());
 }
 
 void QuoteDetails::Tick() {
@@ -51,6 +66,8 @@ void QuoteDetails::Apply(const std::string& asked_code, const Code::HttpReply& r
     // A server without the endpoint (one replaced by an older one, say): as if never asked.
     endpoint_missing_ = true;
     tip_.Clear(Tray::TipPart::kSource);
+    open_.reset();
+    ShowSinceOpen();
     told_(std::nullopt, {});
     return;
   }
@@ -59,6 +76,8 @@ void QuoteDetails::Apply(const std::string& asked_code, const Code::HttpReply& r
   const std::optional<quotes::QuoteDetail> detail = quotes::ParseQuoteDetail(reply.text, code_);
   if (!detail) return;
   tip_.Set(Tray::TipPart::kSource, quotes::SourceTipLine(*detail));
+  open_ = detail->exact_open;
+  ShowSinceOpen();
   std::string no_source_line;
   if (detail->status == quotes::SourceStatus::kNoSource) {
     no_source_line = quotes::NoSourceTipLine(quotes::FindProduct(code_)->display_name);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "quotes/day_trend.h"
 #include "shell/fetcher.h"
 #include "shell/startup_budget.h"
 #include "shell/tray_tip_parts.h"
@@ -40,10 +41,13 @@ class QuoteDetails {
   // A refresh tick of the prices: asks again once kDetailInterval has passed since the last
   // request.
   void Tick();
+  // An applied quote (its buy price as received): the tip's change since the open follows it.
+  void OnQuote(const std::string& code, const std::string& buy);
   bool Busy() const { return fetcher_.Busy(); }
 
  private:
   void Ask();
+  void ShowSinceOpen();
   void Apply(const std::string& asked_code, const Code::HttpReply& reply);
 
   std::string server_host_;
@@ -57,6 +61,9 @@ class QuoteDetails {
   std::optional<std::chrono::steady_clock::time_point> asked_at_;
   // The server answered 404: no more requests until the next product switch.
   bool endpoint_missing_ = false;
+  // The selected product's open from its detail, and its latest buy price.
+  std::optional<quotes::ExactPrice> open_;
+  std::optional<quotes::ExactPrice> last_buy_;
 };
 
 }  // namespace shell

@@ -21,11 +21,13 @@ enum class TipPart {
   kAlert,
   // The first tip, then the selected product's quote as last composed.
   kQuote,
+  // The change of the quote's buy price since the day's open, when the server gives the open.
+  kSinceOpen,
   // Where the server takes the selected product's quote from. Below the quote, so the
   // quote's own lines are the ones that still show when the tip is cut.
   kSource,
 };
-inline constexpr std::size_t kTipPartCount = 5;
+inline constexpr std::size_t kTipPartCount = 6;
 
 class TipParts {
  public:

@@ -14,6 +14,7 @@
 #include "shell/control.h"
 #include "shell/tray.h"
 #include "tests/shell/widget_fixture.h"
+#include "text/tray_tip.h"
 
 namespace {
 
@@ -23,6 +24,13 @@ using namespace std::chrono_literals;
 const QString kGoldTip = QStringLiteral(
     "\r\n   [现货黄金]   \r\n\r\n   买入价:2330.60   \r\n\r\n   卖出价:2331.10   \r\n");
 const QString kSourceLine = QStringLiteral("\r\n来源 新浪财经 hf_XAU");
+// 2330.60 against the detail's open of 2320.00.
+const QString kSinceOpenLine = QStringLiteral("\r\n较开盘 +10.60 (+0.46%)");
+
+// What the 127-byte tip field shows of a tip: the design's lines first, the rest cut.
+QString Shown(const QString& tip) {
+  return QString::fromStdString(Tray::TipText(tip.toStdString()));
+}
 
 // Unix seconds of a local time on the test's day (2026-06-15) or the day before.
 std::int64_t Local(int day, int hour, int minute, int second) {
@@ -105,10 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
         DetailCase{"ServerError", 500, "", kGoldTip, false},
         DetailCase{"AnotherProduct", 200, "code=ag\r\nstatus=live\r\nsource=新浪财经\r\n", kGoldTip,
                    false},
-        DetailCase{"LiveNow", 200, LiveGold(Local(15, 11, 59, 58)), kGoldTip + kSourceLine, false},
+        DetailCase{"LiveNow", 200, LiveGold(Local(15, 11, 59, 58)),
+                   kGoldTip + kSinceOpenLine + kSourceLine, false},
         // Quotes keep coming, but their market time is yesterday's: the market is closed.
         DetailCase{"ClosedSinceYesterday", 200, LiveGold(Local(14, 15, 30, 1)),
-                   QStringLiteral("行情暂停更新 最后报价 06-14 15:30:01") + kGoldTip + kSourceLine,
+                   Shown(QStringLiteral("行情暂停更新 最后报价 06-14 15:30:01") + kGoldTip +
+                         kSinceOpenLine + kSourceLine),
                    true},
         // No market time: the sign goes by the arrival of quotes.
         DetailCase{"WaitingWithoutTime", 200,
@@ -130,7 +140,7 @@ TEST_F(QuoteSourceTest, TheMarketTimeIsAskedForOnceAMinuteAndDecidesTheSign) {
   TickAfter(10s);
   EXPECT_EQ(DetailsAsked(), 2U);
   EXPECT_FALSE(DrawnStale());
-  EXPECT_EQ(Tray::CurrentTip(), kGoldTip + kSourceLine);
+  EXPECT_EQ(Tray::CurrentTip(), kGoldTip + kSinceOpenLine + kSourceLine);
 
   // Ten minutes after the market time it is still live; a second later it is stale, with
   // today's time only, although quotes still come.
@@ -140,8 +150,8 @@ TEST_F(QuoteSourceTest, TheMarketTimeIsAskedForOnceAMinuteAndDecidesTheSign) {
   SetWallClock(Local(15, 12, 9, 1));
   TickAfter(1s);
   EXPECT_TRUE(DrawnStale());
-  EXPECT_EQ(Tray::CurrentTip(),
-            QStringLiteral("行情暂停更新 最后报价 11:59:00") + kGoldTip + kSourceLine);
+  EXPECT_EQ(Tray::CurrentTip(), Shown(QStringLiteral("行情暂停更新 最后报价 11:59:00") + kGoldTip +
+                                      kSinceOpenLine + kSourceLine));
 }
 
 // A switch asks at once about the new product, within the minute, and the old product's
