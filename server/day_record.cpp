@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "server/price_book.h"
+#include "server/live/quote_detail.h"
 
 namespace lumetta_server {
 namespace {
@@ -25,7 +25,7 @@ void AppendNumber(std::string& text, std::int64_t value) {
 void AppendLine(std::string& text, std::string_view key, std::int64_t cents) {
   text.append(key);
   text += '=';
-  AppendCents(text, cents);
+  text += live::CentsText(cents);
   text += "\r\n";
 }
 
@@ -131,7 +131,7 @@ std::string DayRecord::TrendText(const std::string& code) const {
     text += "p=";
     AppendNumber(text, point.time);
     text += ',';
-    AppendCents(text, point.buy_cents);
+    text += live::CentsText(point.buy_cents);
     text += "\r\n";
   }
   return text;

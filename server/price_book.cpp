@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "quotes/catalogue.h"
+#include "server/live/quote_detail.h"
 
 namespace lumetta_server {
 namespace {
@@ -75,15 +76,6 @@ double InUnit(double dollars_per_ounce, Unit unit) {
 
 }  // namespace
 
-void AppendCents(std::string& text, std::int64_t cents) {
-  char digits[24];
-  const auto written = std::to_chars(digits, digits + sizeof digits, cents / 100);
-  text.append(digits, written.ptr);
-  text += '.';
-  text += static_cast<char>('0' + cents % 100 / 10);
-  text += static_cast<char>('0' + cents % 10);
-}
-
 PriceBook::PriceBook(std::uint64_t seed) : generator_(seed), metals_(kStartPrice) {}
 
 void PriceBook::Advance(std::uint64_t steps) {
@@ -145,9 +137,9 @@ std::string PriceBook::QuoteListText() const {
   for (const Quote& quote : Quotes()) {
     text += quote.code;
     text += ',';
-    AppendCents(text, quote.buy_cents);
+    text += live::CentsText(quote.buy_cents);
     text += ',';
-    AppendCents(text, quote.sell_cents);
+    text += live::CentsText(quote.sell_cents);
     text += "\r\n";
   }
   return text;

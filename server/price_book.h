@@ -47,7 +47,5 @@ class PriceBook {
 // A price text of at most two decimals ("542.3", "542.30", "542") in hundredths; nullopt for
 // anything else, zero and signs included.
 std::optional<std::int64_t> ParseCents(std::string_view text);
-// Appends hundredths above zero as a price text with two decimals: 91260 is "912.60".
-void AppendCents(std::string& text, std::int64_t cents);
 
 }  // namespace lumetta_server
