@@ -36,7 +36,7 @@ class DayRecord {
   // each minute.
   static constexpr std::int64_t kFullRateSeconds = 3600;
   static constexpr std::int64_t kRecentSlotSeconds = 5;
-  static constexpr std::size_t kMaxMinutes = 24 * 60;
+  static constexpr std::size_t kMaxMinutes = std::size_t{24} * 60;
 
   // `zone_minutes`: the market's UTC offset; its midnight starts a new trading day.
   explicit DayRecord(int zone_minutes) : zone_minutes_(zone_minutes) {}

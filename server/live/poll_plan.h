@@ -5,13 +5,13 @@
 // itself only holds the state, fetches and records.
 
 #include <chrono>
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "server/live/live_config.h"
@@ -30,7 +30,11 @@ inline constexpr std::chrono::seconds kLongestBackoff{300};
 struct LinkKey {
   std::string source_id;
   std::string symbol;
-  auto operator<=>(const LinkKey&) const = default;
+  // Spelled out: clang-tidy 14 misreads a defaulted <=> as comparing with a literal 0.
+  friend bool operator<(const LinkKey& left, const LinkKey& right) {
+    return std::tie(left.source_id, left.symbol) < std::tie(right.source_id, right.symbol);
+  }
+  friend bool operator==(const LinkKey&, const LinkKey&) = default;
 };
 
 struct LinkState {

@@ -16,7 +16,7 @@ constexpr int kTopRows = 44;
 constexpr int kBottomRows = 20;
 constexpr int kSideMargin = 8;
 // A pause longer than this is drawn as a break in the line, not as a straight stretch.
-constexpr std::int64_t kGapSeconds = 10 * 60;
+constexpr std::int64_t kGapSeconds = std::int64_t{10} * 60;
 
 QColor ChangeColor(const std::optional<quotes::PriceChange>& change, const QColor& flat) {
   if (!change || change->units == 0) return flat;

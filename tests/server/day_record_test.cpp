@@ -90,7 +90,7 @@ TEST(DayRecordTest, MarketMidnightStartsANewDayAndTimeNeverRunsBack) {
 // The demonstration's day, as a panel asks for it at 10:00 market time: a point a minute since
 // midnight, with the open and the previous close, ending at the price the server shows now.
 TEST(DayRecordTest, DemonstrationServesAWholeDayEndingAtItsPrice) {
-  constexpr std::int64_t kNow = kMarketMidnight + 10 * 3600;
+  constexpr std::int64_t kNow = kMarketMidnight + std::int64_t{10} * 3600;
   lumetta_server::ServerOptions options;
   options.quote_step = std::chrono::milliseconds(0);
   options.wall_clock = [] { return kNow; };
