@@ -88,7 +88,9 @@ struct ScriptedReply {
 class QuoteServer {
  public:
   static constexpr int kMaxConnections = 256;
-  static constexpr int kMaxConnectionsPerAccount = kMaxConnections / 4;
+  // Half: another account never takes more than the panel's account keeps, and a hundred idle
+  // connections of the panel's own account still leave it places.
+  static constexpr int kMaxConnectionsPerAccount = kMaxConnections / 2;
   // Visitors the counter keeps apart; past them the one seen first is forgotten.
   static constexpr std::size_t kMaxVisitors = 1024;
   using Options = ServerOptions;

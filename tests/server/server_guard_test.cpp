@@ -96,10 +96,11 @@ TEST_F(ServerGuardTest, LargeHeadsAndBodiesAreRefused) {
   EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 5s).find("rmb,"), std::string::npos);
 }
 
-// Idle connections of one account, as many as it may hold but one; and once more after they
-// ended, as the places they held have come back.
+// A hundred idle connections of this account; and once more after they ended, as the places
+// they held have come back.
 TEST_F(ServerGuardTest, IdleConnectionsDoNotHoldUpAQuote) {
-  constexpr int kIdle = lumetta_server::QuoteServer::kMaxConnectionsPerAccount - 1;
+  constexpr int kIdle = 100;
+  static_assert(kIdle < lumetta_server::QuoteServer::kMaxConnectionsPerAccount);
   for (int round = 0; round < 2; ++round) {
     std::vector<int> idle;
     idle.reserve(kIdle);
