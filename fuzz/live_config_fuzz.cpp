@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const live::LiveConfig& config = std::get<live::LiveConfig>(parsed);
   LUMETTA_FUZZ_CHECK(config.products.size() == quotes::kCatalogue.size());
-  for (const live::SourceSpec& source : config.sources) {
+  for (const live::SourceEntry& source : config.sources) {
     LUMETTA_FUZZ_CHECK(source.batch >= 1);
     LUMETTA_FUZZ_CHECK(source.interval.count() >= 1 && source.timeout.count() >= 1);
     // Whatever symbols go into it, the address stays one the fetch may ask.
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const live::ChainLink& link : product.chain) {
       LUMETTA_FUZZ_CHECK(
           std::any_of(config.sources.begin(), config.sources.end(),
-                      [&](const live::SourceSpec& s) { return s.id == link.source_id; }));
+                      [&](const live::SourceEntry& s) { return s.id == link.source_id; }));
     }
   }
   return 0;

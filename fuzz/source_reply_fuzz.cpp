@@ -41,7 +41,7 @@ fields = last:price iso:updatedAt
 zone = -05:30
 )";
 
-std::vector<live::SourceSpec> Sources() {
+std::vector<live::SourceEntry> Sources() {
   std::string text(kSources);
   for (const char* code : {"rmb", "gold", "icbcrmbgold", "icbcrmbsilver", "icbcrmbplatinum",
                            "icbcusdgold", "icbcusdsilver", "icbcusdplatinum", "ccbau9995",
@@ -59,9 +59,9 @@ std::vector<live::SourceSpec> Sources() {
 
 // Input: one byte choosing the source, a field of symbols separated by ',', then the reply.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::vector<live::SourceSpec> sources = Sources();
+  static const std::vector<live::SourceEntry> sources = Sources();
   fuzz::FuzzInput input(data, size);
-  const live::SourceSpec& source = sources[input.TakeByte() % sources.size()];
+  const live::SourceEntry& source = sources[input.TakeByte() % sources.size()];
   std::vector<std::string> symbols;
   std::string_view listed = input.TakeField();
   while (!listed.empty()) {

@@ -27,7 +27,7 @@ LiveBook::LiveBook(LiveConfig config, Fetch fetch, Parse parse, Clock now)
   for (const ProductSources& product : config_.products) {
     for (const ChainLink& link : product.chain) {
       const bool known = std::any_of(config_.sources.begin(), config_.sources.end(),
-                                     [&](const SourceSpec& s) { return s.id == link.source_id; });
+                                     [&](const SourceEntry& s) { return s.id == link.source_id; });
       if (!known) {
         throw std::invalid_argument("product " + product.code + " names an unknown source " +
                                     link.source_id);
@@ -69,8 +69,8 @@ bool LiveBook::DemandActive(TimePoint now) const {
   return last_demand_ && now - *last_demand_ < kDemandLasts;
 }
 
-const SourceSpec& LiveBook::SourceById(std::string_view id) const {
-  for (const SourceSpec& source : config_.sources) {
+const SourceEntry& LiveBook::SourceById(std::string_view id) const {
+  for (const SourceEntry& source : config_.sources) {
     if (source.id == id) return source;
   }
   throw std::logic_error("no source " + std::string(id));  // the constructor checked every chain
@@ -90,7 +90,7 @@ std::optional<std::chrono::steady_clock::duration> LiveBook::PollOnce() {
   }
   // Sources are asked without the lock: panels are answered meanwhile from what is held.
   for (const PlannedRequest& request : requests) {
-    const SourceSpec& source = SourceById(request.source_id);
+    const SourceEntry& source = SourceById(request.source_id);
     const std::optional<std::string> body =
         fetch_(source, RequestUrl(source, request.symbols), cancel_);
     std::map<std::string, MarketQuote> parsed;

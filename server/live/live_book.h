@@ -30,10 +30,10 @@ class LiveBook {
   // One GET of `url` for `source`: the body of a 200 reply within the source's limits, or
   // nothing. Ends early, with nothing, once `cancel` is set.
   using Fetch = std::function<std::optional<std::string>(
-      const SourceSpec& source, const std::string& url, const std::atomic<bool>& cancel)>;
+      const SourceEntry& source, const std::string& url, const std::atomic<bool>& cancel)>;
   // The quotes of a reply for the symbols asked (live::ParseReply in the server).
   using Parse = std::function<std::map<std::string, MarketQuote>(
-      const SourceSpec& source, std::string_view body, const std::vector<std::string>& symbols)>;
+      const SourceEntry& source, std::string_view body, const std::vector<std::string>& symbols)>;
   using Clock = std::function<TimePoint()>;
 
   // Refuses (std::invalid_argument) a chain that names a source the file does not have.
@@ -81,7 +81,7 @@ class LiveBook {
  private:
   void Run();
   bool DemandActive(TimePoint now) const;
-  const SourceSpec& SourceById(std::string_view id) const;
+  const SourceEntry& SourceById(std::string_view id) const;
 
   const LiveConfig config_;
   const Fetch fetch_;

@@ -165,7 +165,7 @@ constexpr std::array<FieldName, 12> kFieldNames = {{
 // Lines' fields are positions; anything longer than this is a typo, not a reply.
 constexpr long kMaxPosition = 999;
 
-Refusal ReadFields(int line, std::string_view value, std::vector<FieldSpec>& out) {
+Refusal ReadFields(int line, std::string_view value, std::vector<FieldEntry>& out) {
   out.clear();
   for (const std::string_view word : SplitBlanks(value)) {
     const std::size_t colon = word.find(':');
@@ -176,8 +176,9 @@ Refusal ReadFields(int line, std::string_view value, std::vector<FieldSpec>& out
     const auto* known = std::find_if(kFieldNames.begin(), kFieldNames.end(),
                                      [&](const FieldName& entry) { return entry.name == name; });
     if (known == kFieldNames.end()) return Refuse(line, "unknown field: " + std::string(name));
-    if (std::any_of(out.begin(), out.end(),
-                    [&](const FieldSpec& spec) { return spec.field == known->field; })) {
+    if (std::any_of(out.begin(), out.end(), [&](const FieldEntry& source_entry) {
+          return source_entry.field == known->field;
+        })) {
       return Refuse(line, "field given twice: " + std::string(name));
     }
     out.push_back({known->field, std::string(word.substr(colon + 1))});
@@ -188,7 +189,7 @@ Refusal ReadFields(int line, std::string_view value, std::vector<FieldSpec>& out
 
 // Where each key of the section stood, for refusals found only once the section is whole.
 struct SourceDraft {
-  SourceSpec spec;
+  SourceEntry source_entry;
   int section_line = 0;
   int url_line = 0;
   int format_line = 0;
@@ -205,35 +206,35 @@ struct ProductDraft {
 };
 
 Refusal CheckSource(const SourceDraft& draft) {
-  const SourceSpec& spec = draft.spec;
-  const std::string which = "source " + spec.id;
+  const SourceEntry& source_entry = draft.source_entry;
+  const std::string which = "source " + source_entry.id;
   if (draft.url_line == 0) return Refuse(draft.section_line, which + " has no url");
   if (draft.format_line == 0) return Refuse(draft.section_line, which + " has no format");
   if (draft.fields_line == 0) return Refuse(draft.section_line, which + " has no fields");
-  const bool one = spec.url.find(kCodeMark) != std::string::npos;
-  const bool many = spec.url.find(kCodesMark) != std::string::npos;
+  const bool one = source_entry.url.find(kCodeMark) != std::string::npos;
+  const bool many = source_entry.url.find(kCodesMark) != std::string::npos;
   if (one == many) {
     return Refuse(draft.url_line, which + ": url needs exactly one of {code} or {codes}");
   }
-  if (one && spec.batch != 1) {
+  if (one && source_entry.batch != 1) {
     return Refuse(draft.batch_line, which + ": batch must be 1 with {code} in the url");
   }
-  if (spec.format == ReplyFormat::kLines) {
+  if (source_entry.format == ReplyFormat::kLines) {
     if (draft.variable_line == 0) {
       return Refuse(draft.section_line, which + " has format = lines but no variable");
     }
-    if (spec.variable.find(kCodeMark) == std::string::npos) {
+    if (source_entry.variable.find(kCodeMark) == std::string::npos) {
       return Refuse(draft.variable_line, which + ": variable needs {code}");
     }
   }
   bool has_last = false;
   bool has_time = false;
   bool has_date = false;
-  for (const FieldSpec& field : spec.fields) {
+  for (const FieldEntry& field : source_entry.fields) {
     has_last = has_last || field.field == Field::kLast;
     has_time = has_time || field.field == Field::kTime;
     has_date = has_date || field.field == Field::kDate;
-    if (spec.format == ReplyFormat::kLines) {
+    if (source_entry.format == ReplyFormat::kLines) {
       long position = 0;
       if (ReadNumber(draft.fields_line, "position", field.where, 0, kMaxPosition, position)) {
         return Refuse(draft.fields_line, which + ": a lines field needs a position 0.." +
@@ -245,7 +246,7 @@ Refusal CheckSource(const SourceDraft& draft) {
         return Refuse(draft.fields_line, which + ": malformed path: " += path);
       }
       // Several symbols in one reply are told apart only by the path.
-      if (spec.batch > 1 && path.find(kCodeMark) == std::string::npos) {
+      if (source_entry.batch > 1 && path.find(kCodeMark) == std::string::npos) {
         return Refuse(draft.fields_line,
                       which + ": with batch above 1 every path needs {code}: " += path);
       }
@@ -324,13 +325,13 @@ class Reader {
         return Refuse(number, "source id may hold only letters, digits, _ - and .");
       }
       if (std::any_of(config_.sources.begin(), config_.sources.end(),
-                      [&](const SourceSpec& s) { return s.id == words[1]; })) {
+                      [&](const SourceEntry& s) { return s.id == words[1]; })) {
         return Refuse(number, "source " + std::string(words[1]) + " is given twice");
       }
       source_.emplace();
       source_->section_line = number;
-      source_->spec.id = std::string(words[1]);
-      source_->spec.name = source_->spec.id;
+      source_->source_entry.id = std::string(words[1]);
+      source_->source_entry.name = source_->source_entry.id;
       return std::nullopt;
     }
     if (words[0] == "product") {
@@ -352,7 +353,7 @@ class Reader {
   Refusal CloseSection() {
     if (source_) {
       if (Refusal refusal = CheckSource(*source_)) return refusal;
-      config_.sources.push_back(std::move(source_->spec));
+      config_.sources.push_back(std::move(source_->source_entry));
       source_.reset();
     }
     if (product_) {
@@ -374,7 +375,7 @@ class Reader {
 
   Refusal SourceKey(int number, std::string_view key, std::string_view value) {
     SourceDraft& draft = *source_;
-    SourceSpec& spec = draft.spec;
+    SourceEntry& source_entry = draft.source_entry;
     if (key == "header") {
       const std::size_t colon = value.find(':');
       const std::string_view name = Trim(value.substr(0, colon));
@@ -383,26 +384,26 @@ class Reader {
                        [](char c) { return IsAsciiAlnum(c) || c == '-'; })) {
         return Refuse(number, "header is not Name: value");
       }
-      spec.headers.emplace_back(value);
+      source_entry.headers.emplace_back(value);
       return std::nullopt;
     }
     if (Refusal refusal = Once(number, key, draft.keys_seen)) return refusal;
     if (key == "name") {
       if (value.empty()) return Refuse(number, "name is empty");
-      spec.name = std::string(value);
+      source_entry.name = std::string(value);
     } else if (key == "url") {
       if (std::optional<std::string> fault = CheckUrl(value)) return Refuse(number, *fault);
-      spec.url = std::string(value);
+      source_entry.url = std::string(value);
       draft.url_line = number;
     } else if (key == "encoding") {
       const std::string lower = text::AsciiLower(value);
       if (lower != "gbk" && lower != "utf-8") return Refuse(number, "encoding is not gbk or utf-8");
-      spec.encoding = lower;
+      source_entry.encoding = lower;
     } else if (key == "format") {
       if (value == "lines") {
-        spec.format = ReplyFormat::kLines;
+        source_entry.format = ReplyFormat::kLines;
       } else if (value == "json") {
-        spec.format = ReplyFormat::kJson;
+        source_entry.format = ReplyFormat::kJson;
       } else {
         return Refuse(number, "format is not lines or json");
       }
@@ -411,32 +412,32 @@ class Reader {
       if (value.empty() || value.find_first_of(" \t=\"") != std::string_view::npos) {
         return Refuse(number, "variable is empty or holds a blank, = or \"");
       }
-      spec.variable = std::string(value);
+      source_entry.variable = std::string(value);
       draft.variable_line = number;
     } else if (key == "fields") {
-      if (Refusal refusal = ReadFields(number, value, spec.fields)) return refusal;
+      if (Refusal refusal = ReadFields(number, value, source_entry.fields)) return refusal;
       draft.fields_line = number;
     } else if (key == "zone") {
       const std::optional<int> zone = ReadZone(value);
       if (!zone) return Refuse(number, "zone is not +HH:MM or -HH:MM (at most 14 hours)");
-      spec.zone_minutes = *zone;
+      source_entry.zone_minutes = *zone;
     } else if (key == "batch") {
       long batch = 0;
       if (Refusal refusal = ReadNumber(number, key, value, 1, 50, batch)) return refusal;
-      spec.batch = static_cast<std::size_t>(batch);
+      source_entry.batch = static_cast<std::size_t>(batch);
       draft.batch_line = number;
     } else if (key == "interval") {
       long seconds = 0;
       if (Refusal refusal = ReadNumber(number, key, value, 1, 3600, seconds)) return refusal;
-      spec.interval = std::chrono::seconds(seconds);
+      source_entry.interval = std::chrono::seconds(seconds);
     } else if (key == "max_bytes") {
       long bytes = 0;
       if (Refusal refusal = ReadNumber(number, key, value, 1024, 1048576, bytes)) return refusal;
-      spec.max_bytes = static_cast<std::size_t>(bytes);
+      source_entry.max_bytes = static_cast<std::size_t>(bytes);
     } else if (key == "timeout") {
       long seconds = 0;
       if (Refusal refusal = ReadNumber(number, key, value, 1, 30, seconds)) return refusal;
-      spec.timeout = std::chrono::seconds(seconds);
+      source_entry.timeout = std::chrono::seconds(seconds);
     } else {
       return Refuse(number, "unknown key in a source: " + std::string(key));
     }
@@ -463,7 +464,7 @@ class Reader {
     for (std::size_t index = 0; index < config_.products.size(); ++index) {
       for (const ChainLink& link : config_.products[index].chain) {
         if (std::none_of(config_.sources.begin(), config_.sources.end(),
-                         [&](const SourceSpec& s) { return s.id == link.source_id; })) {
+                         [&](const SourceEntry& s) { return s.id == link.source_id; })) {
           return Refuse(chain_lines_[index], "chain names an unknown source: " + link.source_id);
         }
       }
@@ -487,8 +488,9 @@ std::vector<std::string> UsedSourceNames(const LiveConfig& config) {
   std::vector<std::string> names;
   for (const ProductSources& product : config.products) {
     for (const ChainLink& link : product.chain) {
-      const auto source = std::find_if(config.sources.begin(), config.sources.end(),
-                                       [&](const SourceSpec& s) { return s.id == link.source_id; });
+      const auto source =
+          std::find_if(config.sources.begin(), config.sources.end(),
+                       [&](const SourceEntry& s) { return s.id == link.source_id; });
       if (source != config.sources.end() &&
           std::find(names.begin(), names.end(), source->name) == names.end()) {
         names.push_back(source->name);

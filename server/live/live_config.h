@@ -35,14 +35,14 @@ enum class Field {
   kIso,       // ISO 8601 with Z or an offset
 };
 
-struct FieldSpec {
+struct FieldEntry {
   Field field = Field::kLast;
   // kLines: the field's position, counted from 0. kJson: a dotted path into the object, in
   // which "{code}" stands for the symbol asked for.
   std::string where;
 };
 
-struct SourceSpec {
+struct SourceEntry {
   std::string id;    // [source ID]
   std::string name;  // shown to the user, e.g. "新浪财经"
   // Address template: "{codes}" is replaced by the symbols joined with ",", "{code}" by the one
@@ -53,7 +53,7 @@ struct SourceSpec {
   ReplyFormat format = ReplyFormat::kJson;
   // kLines: the variable's name with "{code}" for the symbol, e.g. "hq_str_{code}".
   std::string variable;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldEntry> fields;
   int zone_minutes = 480;  // UTC offset of kTime and kDate fields
   std::size_t batch = 1;   // symbols per request at most
   // At most one request per this long; the server never asks more often than the panel's
@@ -77,7 +77,7 @@ struct ProductSources {
 };
 
 struct LiveConfig {
-  std::vector<SourceSpec> sources;
+  std::vector<SourceEntry> sources;
   std::vector<ProductSources> products;  // every catalogue product exactly once
 };
 

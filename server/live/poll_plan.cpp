@@ -45,11 +45,11 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 }  // namespace
 
-std::chrono::seconds Pace(const SourceSpec& source) {
+std::chrono::seconds Pace(const SourceEntry& source) {
   return std::max(source.interval, std::chrono::seconds(kFastestRefresh));
 }
 
-std::chrono::seconds Backoff(const SourceSpec& source, int failures) {
+std::chrono::seconds Backoff(const SourceEntry& source, int failures) {
   std::chrono::seconds wait = Pace(source);
   for (int doubled = 1; doubled < failures && wait < kLongestBackoff; ++doubled) wait *= 2;
   return std::min(wait, std::chrono::seconds(kLongestBackoff));
@@ -73,7 +73,7 @@ std::vector<PlannedRequest> PlanRequests(const LiveConfig& config, const LinkSta
                                          TimePoint now) {
   const std::set<LinkKey> wanted = WantedLinks(config, states);
   std::vector<PlannedRequest> requests;
-  for (const SourceSpec& source : config.sources) {
+  for (const SourceEntry& source : config.sources) {
     if (const auto slot = next_slot.find(source.id);
         slot != next_slot.end() && slot->second > now) {
       continue;
@@ -132,7 +132,7 @@ ShownPrices Shown(const MarketQuote& quote) {
   return {quote.last_cents, quote.last_cents, false};
 }
 
-std::string RequestUrl(const SourceSpec& source, const std::vector<std::string>& symbols) {
+std::string RequestUrl(const SourceEntry& source, const std::vector<std::string>& symbols) {
   std::string codes;
   for (const std::string& symbol : symbols) {
     if (!codes.empty()) codes += ',';
@@ -144,7 +144,7 @@ std::string RequestUrl(const SourceSpec& source, const std::vector<std::string>&
   return url;
 }
 
-void RecordAnswer(const LiveConfig& config, const SourceSpec& source,
+void RecordAnswer(const LiveConfig& config, const SourceEntry& source,
                   const std::vector<std::string>& symbols,
                   const std::map<std::string, MarketQuote>& parsed, TimePoint now,
                   LinkStates& states) {

@@ -52,11 +52,11 @@ struct LinkState {
 using LinkStates = std::map<LinkKey, LinkState>;
 
 // The wait between two requests to `source`.
-std::chrono::seconds Pace(const SourceSpec& source);
+std::chrono::seconds Pace(const SourceEntry& source);
 
 // How long a link waits after `failures` failures in a row (at least 1): the source's pace,
 // doubling with each failure, at most kLongestBackoff.
-std::chrono::seconds Backoff(const SourceSpec& source, int failures);
+std::chrono::seconds Backoff(const SourceEntry& source, int failures);
 
 // The links to keep fresh: each product's chain up to and including its first link that is not
 // failing. A fallback is asked only while every link before it fails.
@@ -93,11 +93,11 @@ ShownPrices Shown(const MarketQuote& quote);
 
 // The source's address for these symbols: "{codes}" becomes them joined with ",", "{code}" the
 // first one.
-std::string RequestUrl(const SourceSpec& source, const std::vector<std::string>& symbols);
+std::string RequestUrl(const SourceEntry& source, const std::vector<std::string>& symbols);
 
 // Records one request's outcome at `now`: the symbols found in `parsed` are fresh again, the
 // others fail once more and back off. A link no longer wanted afterwards goes stale.
-void RecordAnswer(const LiveConfig& config, const SourceSpec& source,
+void RecordAnswer(const LiveConfig& config, const SourceEntry& source,
                   const std::vector<std::string>& symbols,
                   const std::map<std::string, MarketQuote>& parsed, TimePoint now,
                   LinkStates& states);

@@ -335,7 +335,7 @@ std::optional<std::string_view> VariableValue(std::string_view body, std::string
   return std::nullopt;
 }
 
-std::optional<FieldTexts> LineFields(const SourceSpec& source, std::string_view body,
+std::optional<FieldTexts> LineFields(const SourceEntry& source, std::string_view body,
                                      const std::string& symbol) {
   const std::optional<std::string_view> value =
       VariableValue(body, Replace(source.variable, kCodeMark, symbol));
@@ -349,12 +349,12 @@ std::optional<FieldTexts> LineFields(const SourceSpec& source, std::string_view 
     rest.remove_prefix(comma + 1);
   }
   FieldTexts texts;
-  for (const FieldSpec& spec : source.fields) {
+  for (const FieldEntry& source_entry : source.fields) {
     std::size_t position = 0;
-    const std::from_chars_result read =
-        std::from_chars(spec.where.data(), spec.where.data() + spec.where.size(), position);
+    const std::from_chars_result read = std::from_chars(
+        source_entry.where.data(), source_entry.where.data() + source_entry.where.size(), position);
     if (read.ec != std::errc() || position >= parts.size()) continue;
-    texts[spec.field] = std::string(parts[position]);
+    texts[source_entry.field] = std::string(parts[position]);
   }
   return texts;
 }
@@ -398,13 +398,13 @@ const Json* Follow(const Json& root, std::string_view path, const std::string& s
   }
 }
 
-FieldTexts JsonFields(const SourceSpec& source, const Json& root, const std::string& symbol) {
+FieldTexts JsonFields(const SourceEntry& source, const Json& root, const std::string& symbol) {
   FieldTexts texts;
-  for (const FieldSpec& spec : source.fields) {
-    const Json* value = Follow(root, spec.where, symbol);
+  for (const FieldEntry& source_entry : source.fields) {
+    const Json* value = Follow(root, source_entry.where, symbol);
     if (value == nullptr) continue;
     if (std::optional<std::string> number = JsonNumberText(*value)) {
-      texts[spec.field] = std::move(*number);
+      texts[source_entry.field] = std::move(*number);
     }
   }
   return texts;
@@ -412,7 +412,7 @@ FieldTexts JsonFields(const SourceSpec& source, const Json& root, const std::str
 
 }  // namespace
 
-std::map<std::string, MarketQuote> ParseReply(const SourceSpec& source, std::string_view body,
+std::map<std::string, MarketQuote> ParseReply(const SourceEntry& source, std::string_view body,
                                               const std::vector<std::string>& symbols) {
   std::map<std::string, MarketQuote> quotes;
   std::string decoded;

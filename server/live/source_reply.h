@@ -28,7 +28,7 @@ struct MarketQuote {
 // The quotes in `body` (raw bytes, decoded per the source's encoding) for `symbols`. A symbol
 // whose entry is missing, empty or without a positive last price is left out; so is a field
 // that does not parse (the quote keeps the others). Never throws on any input.
-std::map<std::string, MarketQuote> ParseReply(const SourceSpec& source, std::string_view body,
+std::map<std::string, MarketQuote> ParseReply(const SourceEntry& source, std::string_view body,
                                               const std::vector<std::string>& symbols);
 
 }  // namespace live

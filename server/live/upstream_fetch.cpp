@@ -65,7 +65,7 @@ bool AllowedUrl(const std::string& url) {
   return scheme == "http" && (host == "127.0.0.1" || host == "localhost" || host == "[::1]");
 }
 
-std::optional<std::string> UpstreamFetch(const SourceSpec& source, const std::string& url,
+std::optional<std::string> UpstreamFetch(const SourceEntry& source, const std::string& url,
                                          const std::atomic<bool>& cancel) {
   if (!AllowedUrl(url) || cancel) return std::nullopt;
   const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());

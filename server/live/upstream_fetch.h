@@ -24,7 +24,7 @@ bool AllowedUrl(const std::string& url);
 // redirect, within the source's timeout. The body of a 200 reply of at most `max_bytes`; nothing
 // for anything else (an address not allowed, no reply, another status, a longer body), or once
 // `cancel` is set.
-std::optional<std::string> UpstreamFetch(const SourceSpec& source, const std::string& url,
+std::optional<std::string> UpstreamFetch(const SourceEntry& source, const std::string& url,
                                          const std::atomic<bool>& cancel);
 
 }  // namespace live

@@ -160,7 +160,7 @@ TEST(LiveConfigTest, ReadsEveryKeyAndAcceptsTheLimits) {
       << std::get<ConfigError>(result).line << ": " << std::get<ConfigError>(result).message;
   const LiveConfig& config = std::get<LiveConfig>(result);
   ASSERT_EQ(config.sources.size(), 3u);
-  const live::SourceSpec& a = config.sources[0];
+  const live::SourceEntry& a = config.sources[0];
   EXPECT_EQ(a.name, "新浪财经");
   EXPECT_EQ(a.headers,
             (std::vector<std::string>{"Referer: https://finance.sina.com.cn/", "Accept: */*"}));
@@ -175,7 +175,7 @@ TEST(LiveConfigTest, ReadsEveryKeyAndAcceptsTheLimits) {
   EXPECT_EQ(a.max_bytes, 1048576u);
   EXPECT_EQ(a.timeout, std::chrono::seconds(30));
   // Defaults: the id as the name, one symbol a request.
-  const live::SourceSpec& b = config.sources[1];
+  const live::SourceEntry& b = config.sources[1];
   EXPECT_EQ(b.name, "b");
   EXPECT_EQ(b.batch, 1u);
   EXPECT_EQ(b.zone_minutes, 480);
@@ -200,7 +200,7 @@ TEST(LiveConfigTest, TheShippedFileQuotesEveryProductButHongKongGold) {
   ASSERT_TRUE(std::holds_alternative<LiveConfig>(result))
       << live::DescribeError("live-sources.ini", std::get<ConfigError>(result));
   const LiveConfig& config = std::get<LiveConfig>(result);
-  for (const live::SourceSpec& source : config.sources) {
+  for (const live::SourceEntry& source : config.sources) {
     EXPECT_EQ(source.url.rfind("https://", 0), 0u) << source.id;
     // A source no chain names would be fetched never: a sign of a typo in a chain.
     EXPECT_TRUE(std::any_of(config.products.begin(), config.products.end(),

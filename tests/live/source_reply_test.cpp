@@ -16,10 +16,10 @@ namespace {
 using live::Field;
 using live::MarketQuote;
 using live::ReplyFormat;
-using live::SourceSpec;
+using live::SourceEntry;
 
-SourceSpec LinesSource(std::string variable, std::string encoding = "gbk") {
-  SourceSpec source;
+SourceEntry LinesSource(std::string variable, std::string encoding = "gbk") {
+  SourceEntry source;
   source.format = ReplyFormat::kLines;
   source.encoding = std::move(encoding);
   source.variable = std::move(variable);
@@ -29,8 +29,8 @@ SourceSpec LinesSource(std::string variable, std::string encoding = "gbk") {
   return source;
 }
 
-SourceSpec JsonSource(std::vector<live::FieldSpec> fields) {
-  SourceSpec source;
+SourceEntry JsonSource(std::vector<live::FieldEntry> fields) {
+  SourceEntry source;
   source.format = ReplyFormat::kJson;
   source.fields = std::move(fields);
   return source;
@@ -67,7 +67,7 @@ TEST(SourceReplyTest, TencentLinesRollBackAcrossMidnightIntoUtc) {
   EXPECT_EQ(quotes.at("hf_XAU").market_time, 1786560180);  // 2026-08-12 18:43:00 UTC
 
   // The same time in another zone; a time without a date is left to the caller.
-  SourceSpec elsewhere = LinesSource("v_{code}");
+  SourceEntry elsewhere = LinesSource("v_{code}");
   elsewhere.zone_minutes = -330;
   EXPECT_EQ(live::ParseReply(elsewhere, body, {"hf_XAU"}).at("hf_XAU").market_time,
             1786560180 + (480 + 330) * 60);
@@ -76,11 +76,11 @@ TEST(SourceReplyTest, TencentLinesRollBackAcrossMidnightIntoUtc) {
 }
 
 TEST(SourceReplyTest, EastMoneyJson) {
-  const SourceSpec source = JsonSource({{Field::kLast, "data.f43"},
-                                        {Field::kHigh, "data.f44"},
-                                        {Field::kOpen, "data.f46"},
-                                        {Field::kPrevious, "data.f60"},
-                                        {Field::kEpoch, "data.f86"}});
+  const SourceEntry source = JsonSource({{Field::kLast, "data.f43"},
+                                         {Field::kHigh, "data.f44"},
+                                         {Field::kOpen, "data.f46"},
+                                         {Field::kPrevious, "data.f60"},
+                                         {Field::kEpoch, "data.f86"}});
   const std::string body =
       R"({"rc":0,"data":{"f43":902.01,"f44":"-","f46":900,"f57":"AU9999","f58":"黄金9999",)"
       R"("f60":"899","f86":1784728605,"f169":3.01,"f170":0.33}})";
@@ -95,9 +95,9 @@ TEST(SourceReplyTest, EastMoneyJson) {
 }
 
 TEST(SourceReplyTest, CngoldJsonInItsVariable) {
-  SourceSpec source = JsonSource({{Field::kLast, "{code}.q63"},
-                                  {Field::kOpen, "{code}.q1"},
-                                  {Field::kEpochMs, "{code}.time"}});
+  SourceEntry source = JsonSource({{Field::kLast, "{code}.q63"},
+                                   {Field::kOpen, "{code}.q1"},
+                                   {Field::kEpochMs, "{code}.time"}});
   source.batch = 20;
   const std::string body =
       "var quote_json = {\"flag\":true,"
@@ -112,7 +112,7 @@ TEST(SourceReplyTest, CngoldJsonInItsVariable) {
 }
 
 TEST(SourceReplyTest, GoldApiIsoTimes) {
-  const SourceSpec source = JsonSource({{Field::kLast, "price"}, {Field::kIso, "updatedAt"}});
+  const SourceEntry source = JsonSource({{Field::kLast, "price"}, {Field::kIso, "updatedAt"}});
   const auto at = [&](const std::string& iso) {
     const std::string body = R"({"currency":"USD","name":"Gold","price":4165.200195,)"
                              R"("symbol":"XAU","updatedAt":")" +
@@ -146,7 +146,7 @@ class PriceTest : public testing::TestWithParam<Price> {};
 // Hundredths rounded half away from zero, by the digits written; broken numbers give nothing.
 TEST_P(PriceTest, LinesAndJsonStringsAgree) {
   const Price& price = GetParam();
-  SourceSpec lines = LinesSource("v_{code}", "utf-8");
+  SourceEntry lines = LinesSource("v_{code}", "utf-8");
   lines.fields = {{Field::kLast, "0"}};
   const auto from_lines =
       live::ParseReply(lines, std::string("v_x=\"") + price.text + ",1\";", {"x"});
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Price{".", std::nullopt}));
 
 TEST(SourceReplyTest, JsonNumbersRoundByTheirShortestDigits) {
-  const SourceSpec source = JsonSource({{Field::kLast, "p"}});
+  const SourceEntry source = JsonSource({{Field::kLast, "p"}});
   EXPECT_EQ(live::ParseReply(source, R"({"p":937.525})", {"x"}).at("x").last_cents, 93753);
   EXPECT_EQ(live::ParseReply(source, R"({"p":1e3})", {"x"}).at("x").last_cents, 100000);
   EXPECT_TRUE(live::ParseReply(source, R"({"p":1e400})", {"x"}).empty());
@@ -183,8 +183,8 @@ TEST(SourceReplyTest, JsonNumbersRoundByTheirShortestDigits) {
 }
 
 TEST(SourceReplyTest, GarbageGivesNoQuote) {
-  const SourceSpec lines = LinesSource("hq_str_{code}");
-  const SourceSpec json =
+  const SourceEntry lines = LinesSource("hq_str_{code}");
+  const SourceEntry json =
       JsonSource({{Field::kLast, "{code}.q63"}, {Field::kEpochMs, "{code}.time"}});
   for (const std::string& body :
        {std::string(), std::string("\0\xff\xfe", 3), std::string("var hq_str_hf_XAU=\"4412.60,1"),

@@ -12,8 +12,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-SourceSpec Source(std::string id, std::string name, std::chrono::seconds interval = 3s) {
-  SourceSpec source;
+SourceEntry Source(std::string id, std::string name, std::chrono::seconds interval = 3s) {
+  SourceEntry source;
   source.id = std::move(id);
   source.name = std::move(name);
   source.url = "https://" + source.id + ".example/q={codes}";
@@ -29,7 +29,7 @@ std::int64_t Number(std::string_view text) {
 }
 
 // The tests' own reply format: "SYMBOL:last[,bid,ask[,time]]" items separated by ';'.
-std::map<std::string, MarketQuote> ParseTestReply(const SourceSpec&, std::string_view body,
+std::map<std::string, MarketQuote> ParseTestReply(const SourceEntry&, std::string_view body,
                                                   const std::vector<std::string>& symbols) {
   std::map<std::string, MarketQuote> quotes;
   while (!body.empty()) {
@@ -67,7 +67,7 @@ class FakeSources {
     answers_[source_id] = std::move(body);
   }
 
-  std::optional<std::string> Fetch(const SourceSpec& source, const std::string& url) {
+  std::optional<std::string> Fetch(const SourceEntry& source, const std::string& url) {
     std::lock_guard lock(mutex_);
     urls_.push_back(url);
     changed_.notify_all();
@@ -109,7 +109,7 @@ class LiveBookTest : public ::testing::Test {
   LiveBook MakeBook() {
     return LiveBook(
         Config(),
-        [this](const SourceSpec& source, const std::string& url, const std::atomic<bool>&) {
+        [this](const SourceEntry& source, const std::string& url, const std::atomic<bool>&) {
           return sources_.Fetch(source, url);
         },
         ParseTestReply, [this] { return now_.load(); });
@@ -231,7 +231,7 @@ TEST_F(LiveBookTest, DetailSaysWhereTheQuoteComesFrom) {
 TEST(LiveBookConfigTest, RefusesAChainNamingAnUnknownSource) {
   LiveConfig config;
   config.products = {{"au", "", {{"nowhere", "X"}}}};
-  const auto nothing = [](const SourceSpec&, const std::string&, const std::atomic<bool>&) {
+  const auto nothing = [](const SourceEntry&, const std::string&, const std::atomic<bool>&) {
     return std::optional<std::string>();
   };
   EXPECT_THROW(LiveBook(config, nothing, ParseTestReply), std::invalid_argument);
@@ -254,7 +254,7 @@ TEST(LiveBookThreadTest, StopCutsShortAFetchUnderWay) {
   bool fetching = false;
   LiveBook book(
       {{Source("a", "甲源")}, {{"au", "", {{"a", "XAU"}}}}},
-      [&](const SourceSpec&, const std::string&, const std::atomic<bool>& cancel) {
+      [&](const SourceEntry&, const std::string&, const std::atomic<bool>& cancel) {
         {
           std::lock_guard lock(mutex);
           fetching = true;

@@ -14,8 +14,8 @@ const LinkKey kLinkA{"a", "X"};
 const LinkKey kLinkB{"b", "X"};
 const LinkKey kLinkC{"c", "X"};
 
-SourceSpec Source(std::string id, seconds interval = seconds(3), std::size_t batch = 20) {
-  SourceSpec source;
+SourceEntry Source(std::string id, seconds interval = seconds(3), std::size_t batch = 20) {
+  SourceEntry source;
   source.id = std::move(id);
   source.name = source.id + " name";
   source.url = "https://" + source.id + ".example/q={codes}";
@@ -207,7 +207,7 @@ TEST(PollPlanTest, BuyAndSellAreBidAndAskOnlyWhenBothMakeSense) {
 }
 
 TEST(PollPlanTest, RequestUrlFillsTheTemplate) {
-  SourceSpec source = Source("s");
+  SourceEntry source = Source("s");
   source.url = "https://s.example/list={codes}";
   EXPECT_EQ(RequestUrl(source, {"hf_XAU", "gds_AU9999"}),
             "https://s.example/list=hf_XAU,gds_AU9999");

@@ -46,7 +46,7 @@ class CountingServer {
 
 TEST(UpstreamFetchTest, RefusesAServerWhoseCertificateIsNotTrusted) {
   InitUpstreamFetch();
-  SourceSpec source;
+  SourceEntry source;
   source.timeout = std::chrono::seconds(5);
   const std::atomic<bool> cancel{false};
 
