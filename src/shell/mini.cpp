@@ -262,14 +262,23 @@ void Mini::PopUpMenu(const QPoint& global_position) { Menu()->MenuRoot()->popup(
 
 void Mini::paintEvent(QPaintEvent* /*event*/) {
   if (!tray_shown_) {
-    // The icon joins the notification area once the first panel is drawn: looking for the
-    // area must not hold back the first quote on screen.
+    // The icon joins the notification area once the first panel is drawn, and the quote's
+    // detail is asked for then: neither may hold back the first quote on screen.
     tray_shown_ = true;
-    QTimer::singleShot(0, this, [] { Tray::ShowTrayIcon(); });
+    QTimer::singleShot(0, this, [this] {
+      Tray::ShowTrayIcon();
+      details_.Release();
+    });
   }
   if (background_.isNull()) return;
   QPainter painter(this);
   painter.drawPixmap(0, 0, background_);
+}
+
+void Mini::hideEvent(QHideEvent* event) {
+  // A panel hidden before it was ever drawn still tells its quote's source in the tip.
+  if (!tray_shown_) details_.Release();
+  QWidget::hideEvent(event);
 }
 
 void Mini::closeEvent(QCloseEvent* event) {

@@ -138,6 +138,7 @@ class Mini : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   MenuItemLookup MenuLookup();

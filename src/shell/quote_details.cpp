@@ -46,8 +46,19 @@ void QuoteDetails::Tick() {
   Ask();
 }
 
+void QuoteDetails::Release() {
+  held_ = false;
+  if (!ask_when_released_) return;
+  ask_when_released_ = false;
+  Ask();
+}
+
 void QuoteDetails::Ask() {
   if (code_.empty() || endpoint_missing_) return;
+  if (held_) {
+    ask_when_released_ = true;
+    return;
+  }
   // Always in the background: start-up does not wait for what only the tip shows.
   const bool started =
       fetcher_.Start([url = endpoints::QuoteDetailUrl(server_host_, code_)](

@@ -43,7 +43,10 @@ class QuoteDetails {
   void Tick();
   // An applied quote (its buy price as received): the tip's change since the open follows it.
   void OnQuote(const std::string& code, const std::string& buy);
-  bool Busy() const { return fetcher_.Busy(); }
+  // Requests wait until the panel has first been drawn: what only the tip shows must not
+  // cost the start anything. Then the one waiting goes out.
+  void Release();
+  bool Busy() const { return fetcher_.Busy() || ask_when_released_; }
 
  private:
   void Ask();
@@ -61,6 +64,8 @@ class QuoteDetails {
   std::optional<std::chrono::steady_clock::time_point> asked_at_;
   // The server answered 404: no more requests until the next product switch.
   bool endpoint_missing_ = false;
+  bool held_ = true;
+  bool ask_when_released_ = false;
   // The selected product's open from its detail, and its latest buy price.
   std::optional<quotes::ExactPrice> open_;
   std::optional<quotes::ExactPrice> last_buy_;

@@ -107,6 +107,7 @@ TEST_F(LiveQuoteTest, NoQuoteAtAllNamesTheServerAndAProductChoiceWaitsAfresh) {
 TEST_F(LiveQuoteTest, TheStaleSignComesWhenTheLimitPassesAndBelongsToTheSelectedProduct) {
   Reply(wire::kPricePath, "icbcrmbgold,385.20,385.60\r\n");
   Mini& mini = StartMini(Server().host());
+  Settle();
   QString slow = QStringLiteral("10");
   mini.ChangeRefreshTime(slow);
   TickAfter(1s);

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <thread>
 
 #include "net/wire_paths.h"
 #include "settings/ini_class.h"
@@ -33,6 +34,17 @@ TEST_F(StartupTest, TrayIconJoinsTheAreaAfterTheFirstPaint) {
   mini.repaint();
   EXPECT_TRUE(QTest::qWaitFor([icon] { return icon->isVisible(); }, 5000));
   EXPECT_EQ(icon->toolTip(), QStringLiteral("Lumetta v1.0"));
+}
+
+// The quote's detail only feeds the tip: it is asked for once the panel has been drawn, never
+// within the start-up that the first quote on screen waits for.
+TEST_F(StartupTest, TheQuotesDetailIsAskedForAfterTheFirstPaint) {
+  StartMini(Server().host());
+  // Time enough for a request sent in the background to arrive, without drawing anything.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(RequestCount(wire::kQuoteDetailPath), 0U);
+  Settle();
+  EXPECT_EQ(RequestCount(wire::kQuoteDetailPath), 1U);
 }
 
 TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
@@ -226,10 +238,10 @@ TEST_F(StartupTest, AMinuteOfTicksAsksInTheSameOrderAsEver) {
 TEST_F(StartupTest, ATickWhileItsKindIsStillOutSendsAndQueuesNothing) {
   Mini& mini = StartMini(Server().host());
   for (QTimer* timer : {mini.PriceTimer(), mini.NewsTimer(), mini.CountTimer()}) timer->stop();
-  // The update check, the first quote, its detail and the counter's own load, which Settle
-  // does not wait for.
-  ASSERT_TRUE(Server().WaitForRequests(4, std::chrono::seconds(10)));
+  // The update check, the first quote, its detail (once the panel is drawn) and the
+  // counter's own load, which Settle does not wait for.
   Settle();
+  ASSERT_TRUE(Server().WaitForRequests(4, std::chrono::seconds(10)));
   lumetta_server::ScriptedReply held;
   held.no_answer = true;
   held.delay = std::chrono::milliseconds(300);
