@@ -23,6 +23,7 @@
 #include "net/wire_paths.h"
 #include "quotes/catalogue.h"
 #include "server/connection_quota.h"
+#include "server/connection_threads.h"
 #include "server/demo_day.h"
 #include "server/fault_mode.h"
 #include "server/live/live_book.h"
@@ -46,49 +47,14 @@ constexpr std::string_view kDemoSource = "演示行情（模拟价格）";
 // The connection the current worker thread is serving; handlers run on that same thread.
 thread_local RecordingStream* current_stream = nullptr;
 
-// One thread per connection, at most QuoteServer::kMaxConnections at a time. A connection that
-// sends nothing then holds only its own thread, and only until its request time runs out, never
-// the turn of the next client (the engine's pool would queue that client behind it). At the cap
-// the listener waits and new connections queue in the kernel.
-class ConnectionThreads final : public httplib::TaskQueue {
+// The engine's queue of connections, each served on a thread of its own.
+class ConnectionTasks final : public httplib::TaskQueue {
  public:
-  void enqueue(std::function<void()> serve) override {
-    std::unique_lock lock(mutex_);
-    ended_.wait(lock, [this] {
-      return threads_.size() - finished_.size() < size_t{QuoteServer::kMaxConnections};
-    });
-    JoinFinished();
-    const std::uint64_t id = next_id_++;
-    // The new thread cannot report its end before it is listed: that needs the lock held here.
-    threads_.emplace(id, std::thread([this, id, serve = std::move(serve)] {
-                       serve();
-                       std::lock_guard ended_lock(mutex_);
-                       finished_.push_back(id);
-                       ended_.notify_all();
-                     }));
-  }
-
-  void shutdown() override {
-    std::unique_lock lock(mutex_);
-    ended_.wait(lock, [this] { return threads_.size() == finished_.size(); });
-    JoinFinished();
-  }
+  void enqueue(std::function<void()> serve) override { threads_.Run(std::move(serve)); }
+  void shutdown() override { threads_.Shutdown(); }
 
  private:
-  // A finished thread only has to return; it needs the lock no more.
-  void JoinFinished() {
-    for (const std::uint64_t id : finished_) {
-      threads_[id].join();
-      threads_.erase(id);
-    }
-    finished_.clear();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  std::map<std::uint64_t, std::thread> threads_;
-  std::vector<std::uint64_t> finished_;
-  std::uint64_t next_id_ = 0;
+  ConnectionThreads threads_{QuoteServer::kMaxConnections};
 };
 
 // The HTTP engine with its socket handling replaced by ours, so that every byte received is
@@ -258,7 +224,7 @@ class QuoteServer::Impl {
       setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     server_.set_payload_max_length(kMaxRequestBody);
-    server_.new_task_queue = [] { return new ConnectionThreads; };
+    server_.new_task_queue = [] { return new ConnectionTasks; };
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
       Handle(request, response);
     };
