@@ -17,6 +17,8 @@ void ConnectionThreads::Run(std::function<void()> serve) {
   tasks_.push_back(std::move(serve));
   // A waiting thread takes each queued task; without one for this task, a new thread does.
   if (waiting_ >= static_cast<int>(tasks_.size())) {
+    // Woken after the lock is let go, it does not wait for the lock at once.
+    lock.unlock();
     work_.notify_one();
     return;
   }

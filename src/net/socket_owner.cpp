@@ -66,16 +66,62 @@ class Descriptor {
   int fd_;
 };
 
+// The calling thread's socket for questions about one socket, kept for its next question: a
+// server asks once per connection. Replies are told apart by their sequence number, so that a
+// late reply to a question that ran out of time is never taken for the next one's.
+class OneSocketQueries {
+ public:
+  static OneSocketQueries& OfThisThread() {
+    thread_local OneSocketQueries queries;
+    return queries;
+  }
+  ~OneSocketQueries() { Drop(); }
+  OneSocketQueries(const OneSocketQueries&) = delete;
+  OneSocketQueries& operator=(const OneSocketQueries&) = delete;
+
+  // The socket, opened when there is none; negative when it cannot be.
+  int Socket() {
+    if (fd_ < 0) fd_ = OpenDiagSocket();
+    return fd_;
+  }
+  std::uint32_t NextSequence() { return ++sequence_; }
+  // After a failure the socket may hold anything: the next question opens another.
+  void Drop() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  static int OpenDiagSocket() {
+    const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0) return fd;
+    // The kernel answers at once; the bound only keeps a broken one from holding a request.
+    const timeval wait{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return fd;
+  }
+
+ private:
+  OneSocketQueries() = default;
+  int fd_ = -1;
+  std::uint32_t sequence_ = 0;
+};
+
 // Shows `visit` every TCP socket of `family` whose state is in `states` (a mask of 1 << state),
-// until it returns true. False when the kernel could not be asked or did not finish answering.
+// until it returns true; with `one`, only that socket. False when the kernel could not be asked
+// or did not finish answering.
 bool VisitTcpSockets(int family, std::uint32_t states,
                      const std::function<bool(const inet_diag_msg&)>& visit,
                      const inet_diag_sockid* one = nullptr) {
-  const Descriptor netlink(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
-  if (netlink.get() < 0) return false;
-  // The kernel answers at once; the bound only keeps a broken one from holding a request.
-  const timeval wait{1, 0};
-  ::setsockopt(netlink.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  // A dump gets a socket of its own: one left unread would hold the rest of its answer.
+  const Descriptor own_socket(one == nullptr ? OneSocketQueries::OpenDiagSocket() : -1);
+  OneSocketQueries& queries = OneSocketQueries::OfThisThread();
+  const int netlink = one == nullptr ? own_socket.get() : queries.Socket();
+  if (netlink < 0) return false;
+  const std::uint32_t sequence = queries.NextSequence();
+  const auto failed = [&] {
+    if (one != nullptr) queries.Drop();
+    return false;
+  };
 
   struct {
     nlmsghdr header;
@@ -84,24 +130,26 @@ bool VisitTcpSockets(int family, std::uint32_t states,
   message.header.nlmsg_len = sizeof message;
   message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
   message.header.nlmsg_flags = one == nullptr ? NLM_F_REQUEST | NLM_F_DUMP : NLM_F_REQUEST;
+  message.header.nlmsg_seq = sequence;
   if (one != nullptr) message.request.id = *one;
   message.request.sdiag_family = static_cast<__u8>(family);
   message.request.sdiag_protocol = IPPROTO_TCP;
   message.request.idiag_states = states;
   sockaddr_nl kernel{};
   kernel.nl_family = AF_NETLINK;
-  if (::sendto(netlink.get(), &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
+  if (::sendto(netlink, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
                sizeof kernel) != static_cast<ssize_t>(sizeof message)) {
-    return false;
+    return failed();
   }
 
   alignas(nlmsghdr) std::array<char, 32768> buffer{};
   while (true) {
-    const ssize_t received = ::recv(netlink.get(), buffer.data(), buffer.size(), 0);
-    if (received <= 0) return false;
+    const ssize_t received = ::recv(netlink, buffer.data(), buffer.size(), 0);
+    if (received <= 0) return failed();
     auto length = static_cast<unsigned>(received);
     for (auto* header = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(header, length);
          header = NLMSG_NEXT(header, length)) {
+      if (header->nlmsg_seq != sequence) continue;  // a late answer to an earlier question
       if (header->nlmsg_type == NLMSG_DONE) return true;
       // An error ends a dump; for one socket it says there is none (ENOENT).
       if (header->nlmsg_type == NLMSG_ERROR) return false;
