@@ -22,7 +22,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +33,6 @@
 
 #include "server/live/sources_file.h"
 #include "tests/support/source_replica.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -40,6 +41,21 @@ const test_support::ReplicaQuote kQuote{"100.00", "99.90", "100.10", "101.00",
                                         "99.00",  "99.50", "99.40"};
 // The file's default: only a source that does not answer would wait that long.
 constexpr int kTimeoutSeconds = 5;
+
+// The file's bytes; nothing when it cannot be read.
+std::optional<std::string> ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!in && !in.eof()) return std::nullopt;
+  return text;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
+}
 
 double Seconds(std::chrono::steady_clock::duration span) {
   return std::chrono::duration<double>(span).count();
@@ -84,11 +100,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::variant<live::LiveConfig, std::string> loaded = live::LoadSourcesFile(shipped);
-  if (const auto* error = std::get_if<std::string>(&loaded)) {
-    std::cerr << "live_replica: " << *error << "\n";
+  const auto* config_found = std::get_if<live::LiveConfig>(&loaded);
+  const std::optional<std::string> shipped_text = ReadText(shipped);
+  if (config_found == nullptr || !shipped_text) {
+    const auto* error = std::get_if<std::string>(&loaded);
+    std::cerr << "live_replica: " << (error != nullptr ? *error : shipped + ": not readable")
+              << "\n";
     return 1;
   }
-  const live::LiveConfig& config = std::get<live::LiveConfig>(loaded);
+  const live::LiveConfig& config = *config_found;
 
   // Blocked before the replica's threads start, which inherit the mask: only sigwait takes them.
   sigset_t stop_signals;
@@ -108,9 +128,11 @@ int main(int argc, char** argv) {
       replica.SetQuote(product.chain.front().source_id, product.chain.front().symbol, kQuote);
     }
   }
-  test_support::WriteBytes(
-      out, test_support::ReplicaSourcesFile(test_support::ReadBytes(shipped), replica.Base(),
-                                            kTimeoutSeconds, std::nullopt));
+  if (!WriteText(out, test_support::ReplicaSourcesFile(*shipped_text, replica.Base(),
+                                                       kTimeoutSeconds, std::nullopt))) {
+    std::cerr << "live_replica: cannot write " << out << "\n";
+    return 1;
+  }
   std::printf("sources_file=%s\n", out.c_str());
   std::fflush(stdout);
 
