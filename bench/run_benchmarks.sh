@@ -18,7 +18,10 @@
 #      requests a second, spread evenly), the answers' latency from connect to the last byte,
 #      and its resident memory after warm-up and after a flood of the panels' requests; the
 #      same flood against the server in server_load's own process with the wall clock run over
-#      one trading day (lumetta-server's command line cannot set its clock)
+#      one trading day (lumetta-server's command line cannot set its clock); and
+#      lumetta-server --live against loopback replicas of its public sources (live_replica, a
+#      process of its own): its CPU with one panel and with 1,000, and how often each source
+#      was asked meanwhile, against the source's interval in the sources file
 # The programs of 1 and 2 are started by the same probe (launch_probe: fork/exec to the
 # window's first drawing as the X server reports it), in turn, each from its own folder.
 #
@@ -54,9 +57,11 @@ work=$(mktemp -d /tmp/lumetta-bench.XXXXXX)
 display_state=""
 server_pid=""
 load_server_pid=""
+replica_pid=""
 finish() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
   if [ -n "$load_server_pid" ]; then kill "$load_server_pid" 2>/dev/null || true; fi
+  if [ -n "$replica_pid" ]; then kill "$replica_pid" 2>/dev/null || true; fi
   if [ -n "$display_state" ]; then bash "$root/scripts/display.sh" stop "$display_state"; fi
   rm -rf "$work"
 }
@@ -73,7 +78,7 @@ if [ ! -f "$build/build.ninja" ]; then
     { cat "$work/build.log" >&2; exit 1; }
 fi
 note "building in $build"
-targets=(lumetta-server server_load)
+targets=(lumetta-server server_load live_replica)
 [ "$only" = server ] || targets+=(Tessal bare_window floor_panel launch_probe get_price_bench)
 cmake --build "$build" -j2 --target "${targets[@]}" >"$work/build.log" 2>&1 ||
   { cat "$work/build.log" >&2; exit 1; }
@@ -89,30 +94,57 @@ row() { printf '%-38s %9s %9s %7s %7s  %s\n' "$@"; }
 # A server of our own on a free loopback port: its process alone is measured, and nobody
 # else's requests reach it.
 load_server_port() { sed -n 's/.* listening on 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$work/load_server.log" | grep .; }
+# The live mode's sources, answered on loopback by live_replica in a process of its own (so
+# that the server's process is still measured alone); the file it serves is in replica.out.
+replica_sources() { value_of sources_file <"$work/replica.out" | grep .; }
+start_replica() {
+  "$build/live_replica" --shipped "$root/data/live-sources.ini" --out "$work/live-sources.ini" \
+    >"$work/replica.out" 2>&1 </dev/null &
+  replica_pid=$!
+  wait_for 10 replica_sources || { cat "$work/replica.out" >&2; note "live_replica did not start"; exit 1; }
+}
+# stop_replica FILE: what each source was asked goes to FILE.
+stop_replica() {
+  kill "$replica_pid"
+  wait "$replica_pid" || { cat "$work/replica.out" >&2; note "live_replica failed"; exit 1; }
+  replica_pid=""
+  mv "$work/replica.out" "$1"
+}
+# start_load_server [--live]: the demonstration, or the live mode against a fresh replica.
 start_load_server() {
-  "$build/lumetta-server" --port 0 --bind 127.0.0.1 --seed 1 >"$work/load_server.log" 2>&1 </dev/null &
+  local options=(--seed 1)
+  if [ "${1:-}" = --live ]; then
+    start_replica
+    options=(--live --sources "$(replica_sources)")
+  fi
+  "$build/lumetta-server" "${options[@]}" --port 0 --bind 127.0.0.1 >"$work/load_server.log" 2>&1 </dev/null &
   load_server_pid=$!
-  wait_for 10 load_server_port || { note "lumetta-server did not start"; exit 1; }
+  wait_for 10 load_server_port || { cat "$work/load_server.log" >&2; note "lumetta-server did not start"; exit 1; }
 }
 stop_load_server() {
   kill "$load_server_pid"
   wait "$load_server_pid" || true
   load_server_pid=""
 }
-# load MODE OPTION...: one run of server_load against a fresh server (none for the day, whose
-# server is in server_load); its key=value lines go to $work/load_MODE.out.
+# load [--live] MODE OPTION...: one run of server_load against a fresh server (none for the
+# day, whose server is in server_load); its key=value lines go to $work/load_MODE.out
+# (load_live_MODE.out, and the replica's to replica_MODE.out, with --live).
 load() {
+  local live=()
+  if [ "$1" = --live ]; then live=(--live) && shift; fi
   local mode=$1 name=$1
   shift
   [ "$mode" = paced ] && name=paced_$2
   local address=()
   if [ "$mode" != day ]; then
-    start_load_server
+    start_load_server "${live[@]}"
     address=(--port "$(load_server_port)" --pid "$load_server_pid")
   fi
-  "$build/server_load" "$mode" "${address[@]}" "$@" >"$work/load_$name.out" 2>&1 ||
-    { cat "$work/load_$name.out" >&2; note "server_load $mode failed"; exit 1; }
+  local out="$work/load_${live:+live_}$name.out"
+  "$build/server_load" "$mode" "${address[@]}" "$@" >"$out" 2>&1 ||
+    { cat "$out" >&2; note "server_load $mode failed"; exit 1; }
   if [ "$mode" != day ]; then stop_load_server; fi
+  if [ -n "$replica_pid" ]; then stop_replica "$work/replica_$name.out"; fi
 }
 server_part() {
   note "5. the server: one panel for ${idle} s, $panels panels for ${load_seconds} s (3 s refresh)"
@@ -123,10 +155,15 @@ server_part() {
   load flood --requests "$day_requests" --warm-up "$warm_up" --panels "$panels"
   note "   memory over a simulated day: the same in server_load's process"
   load day --requests "$day_requests" --warm-up "$warm_up" --panels "$panels"
+  note "   the live mode against replicas of its sources: one panel for ${idle} s, $panels for ${load_seconds} s"
+  load --live paced --panels 1 --refresh 3 --seconds "$idle" --warm-up 3
+  load --live paced --panels "$panels" --refresh 3 --seconds "$load_seconds" --warm-up 5
 
   local one="$work/load_paced_1.out" many="$work/load_paced_$panels.out"
   local flood="$work/load_flood.out" day="$work/load_day.out"
-  local cpu_one cpu_many p50 p99 growth day_growth
+  local live_one="$work/load_live_paced_1.out" live_many="$work/load_live_paced_$panels.out"
+  local asked="$work/replica_paced_$panels.out"
+  local cpu_one cpu_many p50 p99 growth day_growth live_cpu_many source interval rate gaps=""
   cpu_one=$(value_of server_cpu_percent <"$one")
   cpu_many=$(value_of server_cpu_percent <"$many")
   p50=$(awk '{ print $1 / 1000 }' < <(value_of latency_p50_us <"$many"))
@@ -140,6 +177,19 @@ server_part() {
   row "  answers a second" "$(fixed "$(value_of throughput_per_s <"$many")" 1)" "" "" "" ""
   row "  latency, median (ms)" "$(fixed "$p50" 2)" "" "" "" ""
   row "  latency, 99th percentile (ms)" "$(fixed "$p99" 2)" "" "" "5" "$(verdict "$p99" 5)"
+  live_cpu_many=$(value_of server_cpu_percent <"$live_many")
+  row "live: idle CPU, 1 panel at 3 s (%)" "$(fixed "$(value_of server_cpu_percent <"$live_one")" 3)" "" "" "" ""
+  row "live: CPU, $panels panels at 3 s (%)" "$(fixed "$live_cpu_many" 2)" "" "" "5" \
+    "$(verdict "$live_cpu_many" 5)"
+  # One request per interval at most: 60 / interval a minute, judged at the precision shown, as
+  # the requests' arrivals at the replica jitter by a few milliseconds.
+  for source in $(value_of sources_asked <"$asked"); do
+    interval=$(value_of "interval_s_$source" <"$asked")
+    rate=$(fixed "$(value_of "per_minute_$source" <"$asked")" 1)
+    row "  requests a minute to $source" "$rate" "" "" "$(fixed "$(awk -v i="$interval" 'BEGIN { print 60 / i }')" 1)" \
+      "$(verdict "$rate" "$(awk -v i="$interval" 'BEGIN { print 60 / i }')")"
+    gaps+="${gaps:+, }$source $(fixed "$(value_of "shortest_gap_s_$source" <"$asked")" 3) s (interval $(fixed "$interval" 0) s)"
+  done
   row "RSS growth, $day_requests requests (kB)" "$(fixed "$growth" 0)" "" "" "1024" \
     "$(verdict "$growth" 1023)"
   row "  over a simulated day (kB)" "$(fixed "$day_growth" 0)" "" "" "1024" \
@@ -161,6 +211,16 @@ server_part() {
   echo "simulated day: the same against the server in server_load's process, its wall clock"
   echo "  at a midnight through the warm-up, then $(fixed "$(value_of simulated_seconds_per_request <"$day")" 3) s on per request: a trading day to its end"
   echo "  by tenth (kB): $(value_of vmrss_by_tenth_kb <"$day")"
+  echo "live: lumetta-server --live of this build, its sources file the shipped one pointed at"
+  echo "  live_replica (loopback copies of its public sources, in a process of their own, quoting"
+  echo "  every chain's first link; the shipped intervals), measured as above: 1 panel for ${idle} s,"
+  echo "  $panels for ${load_seconds} s ($(value_of requests <"$live_many" | cut -d. -f1) requests," \
+    "$(value_of failed <"$live_many" | cut -d. -f1) failed; latency median $(fixed "$(value_of latency_p50_us <"$live_many")" 0) us," \
+    "99th percentile $(fixed "$(value_of latency_p99_us <"$live_many")" 0) us)"
+  echo "requests a minute: those each source received from the live server during the $panels"
+  echo "  panels' run, warm-up included, over its first request to its last (60 x (requests - 1) /"
+  echo "  span); the target is one per the source's interval in the sources file"
+  echo "  shortest wait between two requests: $gaps"
 }
 if [ "$only" = server ]; then
   server_part

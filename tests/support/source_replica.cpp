@@ -115,6 +115,14 @@ std::vector<std::string> SourceReplica::Targets(const std::string& source) const
   return found == targets_.end() ? std::vector<std::string>{} : found->second;
 }
 
+std::vector<std::chrono::steady_clock::time_point> SourceReplica::Arrivals(
+    const std::string& source) const {
+  std::lock_guard lock(mutex_);
+  const auto found = arrivals_.find(source);
+  return found == arrivals_.end() ? std::vector<std::chrono::steady_clock::time_point>{}
+                                  : found->second;
+}
+
 bool SourceReplica::WaitForRequests(const std::string& source, int count) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, 10s, [&] {
@@ -134,6 +142,7 @@ SourceReplica::Reply SourceReplica::Answer(const std::string& source, const std:
                                            bool referer_ok) {
   std::unique_lock lock(mutex_);
   targets_[source].push_back(target);
+  arrivals_[source].push_back(std::chrono::steady_clock::now());
   changed_.notify_all();
   const ReplicaMode mode = modes_.count(source) > 0 ? modes_[source] : ReplicaMode::kNormal;
   switch (mode) {
@@ -215,7 +224,7 @@ std::string SourceReplica::Body(const std::string& source,
 }
 
 std::string ReplicaSourcesFile(const std::string& shipped_text, const std::string& base,
-                               int timeout_seconds) {
+                               int timeout_seconds, std::optional<int> interval_seconds) {
   const std::vector<std::pair<std::string, std::string>> moved = {
       {"https://hq.sinajs.cn/", base + "/sina/"},
       {"https://qt.gtimg.cn/", base + "/tencent/"},
@@ -233,8 +242,10 @@ std::string ReplicaSourcesFile(const std::string& shipped_text, const std::strin
       }
       line += "\ntimeout = " + std::to_string(timeout_seconds);
     }
-    // The shortest pace the server allows, whatever the shipped file says.
-    if (line.rfind("interval = ", 0) == 0) line = "interval = 1";
+    // The tests' default: the shortest pace the server allows, whatever the shipped file says.
+    if (interval_seconds && line.rfind("interval = ", 0) == 0) {
+      line = "interval = " + std::to_string(*interval_seconds);
+    }
     text += line + "\n";
   }
   return text;

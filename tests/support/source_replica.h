@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,8 @@ class SourceReplica {
   // Requests the source has received, and their targets in order.
   int Requests(const std::string& source) const;
   std::vector<std::string> Targets(const std::string& source) const;
+  // When each of them came, in the same order: the pace a server keeps with the source.
+  std::vector<std::chrono::steady_clock::time_point> Arrivals(const std::string& source) const;
   // Waits (10 s at most) until the source has received `count` requests in all.
   bool WaitForRequests(const std::string& source, int count) const;
   // Requests held unanswered right now.
@@ -87,12 +90,14 @@ class SourceReplica {
   std::map<std::string, std::map<std::string, ReplicaQuote>> quotes_;
   std::map<std::string, ReplicaMode> modes_;
   std::map<std::string, std::vector<std::string>> targets_;
+  std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> arrivals_;
   std::map<std::string, int> held_;
 };
 
-// The shipped sources file with each source's address moved to `base` (a replica's) and its
-// timeout cut to `timeout_seconds`: the same sources, formats, fields and chains.
+// The shipped sources file with each source's address moved to `base` (a replica's), its
+// timeout cut to `timeout_seconds` and its interval set to `interval_seconds` (nothing: the
+// shipped one): the same sources, formats, fields and chains.
 std::string ReplicaSourcesFile(const std::string& shipped_text, const std::string& base,
-                               int timeout_seconds);
+                               int timeout_seconds, std::optional<int> interval_seconds = 1);
 
 }  // namespace test_support
