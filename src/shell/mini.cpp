@@ -90,7 +90,10 @@ Mini::Mini(Environment environment, QWidget* parent)
                 return std::chrono::duration_cast<std::chrono::seconds>(
                            environment_.wall_now().time_since_epoch())
                     .count();
-              }}) {
+              }}),
+      boss_key_(
+          this, MenuLookup(), ini_, [this] { setVisible(!isVisible()); },
+          [](const QString& text) { Tray::ShowMessage(QStringLiteral("隐藏快捷键"), text); }) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -119,6 +122,7 @@ Main* Mini::Menu() {
     services_.ConnectMenu(*main_);
     alerts_.ConnectMenu(*main_);
     chart_.ConnectMenu(*main_);
+    boss_key_.ConnectMenu(*main_);
   }
   return main_.get();
 }
@@ -150,6 +154,8 @@ void Mini::Load() {
   services_.ApplyStoredAutoRun();
 
   Tray::AddTrayIcon(this, windowIcon(), tip_.Text(), [this](int event) { TrayEvent(event); });
+  // After the icon: a chord another program holds is told there.
+  boss_key_.ReadStoredAndGrab();
 
   KeepOnTop();
 
