@@ -86,10 +86,8 @@ std::string_view TrimBlanks(std::string_view text) {
 }  // namespace
 
 std::optional<Chord> ParseChord(std::string_view text) {
+  // Any other byte (a line break, a NUL, non-ASCII) is in no name, so it is refused below.
   if (text.size() > kMaxChordText) return std::nullopt;
-  for (const char c : text) {
-    if (!IsBlank(c) && (c < 0x21 || c > 0x7e)) return std::nullopt;
-  }
   Chord chord;
   bool has_key = false;
   for (const std::string_view piece : text::SplitAll(text, "+")) {

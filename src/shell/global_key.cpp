@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -37,10 +38,10 @@ std::vector<xcb_keycode_t> KeycodesOf(const xcb_setup_t& setup,
                                       xcb_keysym_t keysym) {
   std::vector<xcb_keycode_t> codes;
   const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(&map);
-  const int count = xcb_get_keyboard_mapping_keysyms_length(&map);
-  const int per_code = map.keysyms_per_keycode;
+  const auto count = static_cast<std::ptrdiff_t>(xcb_get_keyboard_mapping_keysyms_length(&map));
+  const std::ptrdiff_t per_code = map.keysyms_per_keycode;
   if (per_code == 0) return codes;
-  for (int index = 0; (index + 1) * per_code <= count; ++index) {
+  for (std::ptrdiff_t index = 0; (index + 1) * per_code <= count; ++index) {
     const xcb_keysym_t* row = symbols + index * per_code;
     if (row[0] == keysym || (per_code > 1 && row[1] == keysym)) {
       codes.push_back(static_cast<xcb_keycode_t>(setup.min_keycode + index));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "settings/ini_class.h"
@@ -19,6 +20,7 @@ struct Stored {
   std::string file;                 // System.ini as written
   std::optional<std::string> grab;  // the chord grabbed, as text; nullopt: none
   bool refused;
+  friend void PrintTo(const Stored& stored, std::ostream* out) { *out << stored.file; }
 };
 
 class StoredBossKeyTest : public testing::TestWithParam<Stored> {};

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <ostream>
 #include <string>
 
 #include "shell/boss_key_dialog.h"
@@ -36,6 +37,7 @@ class BossKeyTest : public WidgetTest {
 struct StoredCase {
   std::string line;  // the BossKey line of the file, if any
   QString caption;
+  friend void PrintTo(const StoredCase& stored, std::ostream* out) { *out << stored.line; }
 };
 
 class BossKeyStartTest : public BossKeyTest, public testing::WithParamInterface<StoredCase> {};
