@@ -127,7 +127,7 @@ bool PeerIsUs(int connection, SingleInstance::PeerUserCall peer_user) {
 
 enum class Call { kDelivered, kRefused, kUnanswered };
 
-Call CallHolder(const SocketName& name, SingleInstance::PeerUserCall peer_user) {
+Call CallHolder(const SocketName& name, char request, SingleInstance::PeerUserCall peer_user) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Call::kUnanswered;
   Call result = Call::kRefused;
@@ -139,7 +139,7 @@ Call CallHolder(const SocketName& name, SingleInstance::PeerUserCall peer_user) 
     if (error != ECONNREFUSED) result = Call::kUnanswered;
   } else if (!PeerIsUs(fd, peer_user)) {
     result = Call::kUnanswered;
-  } else if (::send(fd, &kShowRequest, 1, MSG_NOSIGNAL) == 1) {
+  } else if (::send(fd, &request, 1, MSG_NOSIGNAL) == 1) {
     result = Call::kDelivered;
   }
   ::close(fd);
@@ -165,7 +165,7 @@ std::string InstanceKey(std::string_view settings_file) {
   return error ? file.lexically_normal().string() : real.string();
 }
 
-SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_folder,
+SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_folder, char request,
                                PeerUserCall peer_user)
     : peer_user_(peer_user) {
   const SocketName name = NameOf(key, PrivateFolder(runtime_folder));
@@ -189,7 +189,7 @@ SingleInstance::SingleInstance(std::string_view key, std::string_view runtime_fo
     const int bind_error = errno;
     ::close(fd);
     if (bind_error != EADDRINUSE) return;
-    switch (CallHolder(name, peer_user_)) {
+    switch (CallHolder(name, request, peer_user_)) {
       case Call::kDelivered:
         state_ = State::kRunning;
         return;

@@ -3,7 +3,8 @@
 // One panel per folder. Two panels started from one folder would both write its System.ini,
 // each from its own state, and the later write would silently undo the other's choices. The
 // first start therefore holds a name of its folder, a Unix-domain socket; a later start finds
-// the name taken, asks the holder to show itself and ends.
+// the name taken, sends the holder its request (show yourself, or hide or show at once) and
+// ends.
 // The socket is a file in the user's runtime folder ($XDG_RUNTIME_DIR/lumetta, which only the
 // user may enter), so no other user can take the name first. Only where that folder is
 // missing or cannot be trusted is it a name in the abstract namespace, which any local user
@@ -17,8 +18,10 @@
 
 namespace services {
 
-// The one request a later start sends: show the panel.
+// The requests a later start sends, one byte each. A plain start asks the panel to show
+// itself; `--toggle` asks it to go out of sight when shown and to come back when hidden.
 inline constexpr char kShowRequest = 'S';
+inline constexpr char kToggleRequest = 'T';
 
 // The key of the panel that writes `settings_file`: the file's real path, so that a folder
 // reached through a symbolic link, "..", or a settings file that is itself a link gives the
@@ -43,9 +46,9 @@ class SingleInstance {
     kAlone,
   };
 
-  // Takes the name of `key` or, when a panel of this user holds it, asks it to show itself.
+  // Takes the name of `key` or, when a panel of this user holds it, sends it `request`.
   // `runtime_folder` is the user's runtime folder ($XDG_RUNTIME_DIR), empty when unset.
-  SingleInstance(std::string_view key, std::string_view runtime_folder,
+  SingleInstance(std::string_view key, std::string_view runtime_folder, char request = kShowRequest,
                  PeerUserCall peer_user = PeerUser);
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;

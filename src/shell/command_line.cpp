@@ -12,6 +12,7 @@ namespace shell {
 namespace {
 
 const QString kServerOption = QStringLiteral("server");
+const QString kToggleOption = QStringLiteral("toggle");
 
 // The toolkit takes these from the command line itself when the application is made; they
 // are known here so that they are not refused before it has had them.
@@ -38,6 +39,10 @@ void Describe(QCommandLineParser& parser, const QString& default_host) {
   parser.addOption(QCommandLineOption(
       kServerOption, QStringLiteral("The quote server to talk to (default %1).").arg(default_host),
       QStringLiteral("host[:port]")));
+  parser.addOption(QCommandLineOption(
+      kToggleOption,
+      QStringLiteral("Hide the running panel at once, or show it again where it was; with none "
+                     "running, start one. Bind it to a key in the desktop's keyboard settings.")));
   for (const char* name : kToolkitValueOptions) {
     QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
     option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -58,7 +63,7 @@ void Complain(const QString& text) {
 
 }  // namespace
 
-std::optional<std::string> ReadCommandLine(int argc, char* argv[],
+std::optional<CommandLine> ReadCommandLine(int argc, char* argv[],
                                            const std::string& default_host) {
   QStringList arguments;
   arguments.reserve(argc);
@@ -87,15 +92,16 @@ std::optional<std::string> ReadCommandLine(int argc, char* argv[],
     Complain(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     return std::nullopt;
   }
-  if (!parser.isSet(kServerOption)) return default_host;
-  const std::string host = parser.value(kServerOption).toStdString();
-  if (!endpoints::IsServerHost(host)) {
+  CommandLine line{default_host, parser.isSet(kToggleOption)};
+  if (!parser.isSet(kServerOption)) return line;
+  line.server_host = parser.value(kServerOption).toStdString();
+  if (!endpoints::IsServerHost(line.server_host)) {
     Complain(QStringLiteral("--server takes host[:port], such as 127.0.0.1:8750 or "
                             "quotes.example.net; '%1' is not one")
                  .arg(parser.value(kServerOption)));
     return std::nullopt;
   }
-  return host;
+  return line;
 }
 
 }  // namespace shell

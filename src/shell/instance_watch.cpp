@@ -21,23 +21,24 @@ constexpr int kAcceptsPerTurn = 64;
 
 }  // namespace
 
-InstanceWatch::InstanceWatch(const std::string& settings_file, QObject* parent)
-    : InstanceWatch(settings_file, RuntimeFolder(), Limits{}, parent) {}
+InstanceWatch::InstanceWatch(const std::string& settings_file, char request, QObject* parent)
+    : InstanceWatch(settings_file, RuntimeFolder(), Limits{}, request, parent) {}
 
 InstanceWatch::InstanceWatch(const std::string& settings_file, const std::string& runtime_folder,
-                             Limits limits, QObject* parent)
+                             Limits limits, char request, QObject* parent)
     : QObject(parent),
-      instance_(services::InstanceKey(settings_file), runtime_folder),
+      instance_(services::InstanceKey(settings_file), runtime_folder, request),
       limits_(limits) {}
 
 bool InstanceWatch::AnotherRuns() const {
   return instance_.state() == services::SingleInstance::State::kRunning;
 }
 
-void InstanceWatch::OnShowRequest(std::function<void()> show) {
+void InstanceWatch::OnRequests(Answers answers) {
   const int listening = instance_.listen_descriptor();
-  if (listening < 0 || show_) return;
-  show_ = std::move(show);
+  if (listening < 0 || answering_) return;
+  answering_ = true;
+  answers_ = std::move(answers);
   listener_ = new QSocketNotifier(listening, QSocketNotifier::Read, this);
   QObject::connect(listener_, &QSocketNotifier::activated, this, [this] { AcceptCalls(); });
 }
@@ -76,7 +77,7 @@ void InstanceWatch::Hear(int connection) {
                    [this, notifier, timer, connection] {
                      const std::optional<char> request = services::ReadRequest(connection);
                      Drop(notifier, timer, connection);
-                     if (request == services::kShowRequest) show_();
+                     Answer(request);
                    });
   QObject::connect(timer, &QTimer::timeout, this,
                    [this, notifier, timer, connection] { Drop(notifier, timer, connection); });
@@ -87,7 +88,12 @@ void InstanceWatch::HearAtOnce(int connection) {
   // As many callers are held as may be: this one is heard only if its request is already in.
   const std::optional<char> request = services::ReadRequest(connection);
   ::close(connection);
-  if (request == services::kShowRequest) show_();
+  Answer(request);
+}
+
+void InstanceWatch::Answer(std::optional<char> request) const {
+  if (request == services::kShowRequest && answers_.show) answers_.show();
+  if (request == services::kToggleRequest && answers_.toggle) answers_.toggle();
 }
 
 void InstanceWatch::Drop(QSocketNotifier* notifier, QTimer* timer, int connection) {

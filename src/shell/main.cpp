@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "services/single_instance.h"
 #include "services/update_check.h"
 #include "settings/program_folder.h"
 #include "settings/settings_location.h"
@@ -52,9 +53,9 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Tessal"));
   QApplication::setApplicationVersion(
       QString::fromUtf8(services::kRunningVersion.data(), services::kRunningVersion.size()));
-  const std::optional<std::string> server_host =
+  const std::optional<shell::CommandLine> command_line =
       shell::ReadCommandLine(argc, argv, LUMETTA_SERVER_HOST);
-  if (!server_host) return 1;
+  if (!command_line) return 1;
 
   // On Wayland the panel could not place itself, stay on top or dock: where XWayland is
   // there and the user has not chosen a platform, it runs on X11.
@@ -75,11 +76,12 @@ int main(int argc, char* argv[]) {
   const std::string settings_file = settings::SettingsFileFor(settings::RunningProgramFolder());
   // One panel per settings file: a second one would overwrite the first's settings with its
   // own. Before anything is read or written, a start that finds that panel running has it
-  // show itself and ends.
-  shell::InstanceWatch instance(settings_file);
+  // show itself, or hide or show at once for --toggle, and ends.
+  shell::InstanceWatch instance(
+      settings_file, command_line->toggle ? services::kToggleRequest : services::kShowRequest);
   if (instance.AnotherRuns()) return 0;
 
-  Mini mini(RealEnvironment(*server_host, settings_file));
+  Mini mini(RealEnvironment(command_line->server_host, settings_file));
   shell::OnQuitSignal(&mini, [&mini] { mini.ExitSystem(); });
   // A session checkpoint may not end the session: save the place and go on. Logout and
   // shutdown then close the window or send a signal, which end the program.
@@ -87,6 +89,7 @@ int main(int argc, char* argv[]) {
                    [&mini](QSessionManager& /*manager*/) { mini.SavePosition(); });
   mini.Load();
   // Only now: a request during start-up would show the panel before it is in place.
-  instance.OnShowRequest([&mini] { mini.TrayEvent(Tray::kLeftDoubleClick); });
+  instance.OnRequests(
+      {[&mini] { mini.TrayEvent(Tray::kLeftDoubleClick); }, [&mini] { mini.ToggleHidden(); }});
   return QApplication::exec();
 }

@@ -78,7 +78,8 @@ Mini::Mini(Environment environment, QWidget* parent)
           environment_, MenuLookup(), ini_, startup_budget_),
       alerts_(
           this, MenuLookup(), ini_, [this] { return PriceTypeValue(); },
-          [this](const QString& code) { return GetPriceType(code); }, environment_.notify, tip_),
+          [this](const QString& code) { return GetPriceType(code); }, environment_.notify,
+          [this] { return Hidden(); }, tip_),
       chart_(this, environment_.server_host, startup_budget_,
              {[this] { return PriceTypeValue(); },
               [this](const QString& code) { return GetPriceType(code); },
@@ -91,8 +92,15 @@ Mini::Mini(Environment environment, QWidget* parent)
                            environment_.wall_now().time_since_epoch())
                     .count();
               }}),
+      hiding_(this,
+              [this](bool hidden) {
+                window_.HoldStill(hidden);
+                // Out of sight the icon is the one way back and out: it must be there even when
+                // the panel went before it was first drawn.
+                if (hidden) ShowTrayIcon();
+              }),
       boss_key_(
-          this, MenuLookup(), ini_, [this] { setVisible(!isVisible()); },
+          this, MenuLookup(), ini_, [this] { ToggleHidden(); },
           [](const QString& text) { Tray::ShowMessage(QStringLiteral("隐藏快捷键"), text); }) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
@@ -113,7 +121,8 @@ MenuItemLookup Mini::MenuLookup() {
 Main* Mini::Menu() {
   if (!main_) {
     main_ = std::make_unique<Main>();
-    QObject::connect(main_->Item("Menu_Show"), &QAction::triggered, this, [this] { show(); });
+    QObject::connect(main_->Item("Menu_Show"), &QAction::triggered, this,
+                     [this] { hiding_.Show(); });
     QObject::connect(main_->Item("Menu_Exit"), &QAction::triggered, this, [this] { ExitSystem(); });
     QObject::connect(main_->Item("Menu_About"), &QAction::triggered, this,
                      [this] { OpenPage(endpoints::HomePageUrl(environment_.server_host)); });
@@ -256,7 +265,7 @@ void Mini::ConnectShortcuts() {
 
 void Mini::TrayEvent(int event) {
   if (event == Tray::kLeftDoubleClick) {
-    show();
+    hiding_.Show();
   } else if (event == Tray::kRightButtonUp) {
     raise();
     activateWindow();
@@ -266,13 +275,16 @@ void Mini::TrayEvent(int event) {
 
 void Mini::PopUpMenu(const QPoint& global_position) { Menu()->MenuRoot()->popup(global_position); }
 
+void Mini::ShowTrayIcon() {
+  if (tray_shown_) return;
+  tray_shown_ = true;
+  QTimer::singleShot(0, this, [] { Tray::ShowTrayIcon(); });
+}
+
 void Mini::paintEvent(QPaintEvent* /*event*/) {
-  if (!tray_shown_) {
-    // The icon joins the notification area once the first panel is drawn: looking for the
-    // area must not hold back the first quote on screen.
-    tray_shown_ = true;
-    QTimer::singleShot(0, this, [] { Tray::ShowTrayIcon(); });
-  }
+  // The icon joins the notification area once the first panel is drawn: looking for the area
+  // must not hold back the first quote on screen.
+  ShowTrayIcon();
   if (background_.isNull()) return;
   QPainter painter(this);
   painter.drawPixmap(0, 0, background_);

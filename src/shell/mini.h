@@ -19,6 +19,7 @@
 #include "shell/environment.h"
 #include "shell/news_feed.h"
 #include "shell/panel_controls.h"
+#include "shell/panel_hiding.h"
 #include "shell/panel_services.h"
 #include "shell/price_alerts.h"
 #include "shell/quote_details.h"
@@ -105,6 +106,12 @@ class Mini : public QWidget {
   // Opens a page through the environment's launcher; only web addresses are opened.
   void OpenPage(const std::string& address);
 
+  // Out of sight at once while on view, back where it was while out of sight (`Tessal
+  // --toggle`, a key bound to it). Out of sight the tray icon stays and shows no balloon, and
+  // alerts still reach the desktop's notification service.
+  void ToggleHidden() { hiding_.Toggle(); }
+  bool Hidden() const { return hiding_.Hidden(); }
+
   // Mouse events of the tray icon, by event number.
   void TrayEvent(int event);
   // Pops the context menu up at a point of the screen.
@@ -146,6 +153,8 @@ class Mini : public QWidget {
   MenuItemLookup MenuLookup();
   void ConnectShortcuts();
   void StartTimers();
+  // Puts the tray icon into the notification area, once.
+  void ShowTrayIcon();
 
   Environment environment_;
   IniClass ini_;
@@ -163,6 +172,7 @@ class Mini : public QWidget {
   shell::PanelServices services_;
   shell::PriceAlerts alerts_;
   shell::DayChart chart_;
+  shell::PanelHiding hiding_;
   shell::BossKey boss_key_;
   // Whether the tray icon has been put into the notification area (after the first paint).
   bool tray_shown_ = false;

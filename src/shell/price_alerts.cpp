@@ -17,13 +17,14 @@ namespace shell {
 PriceAlerts::PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
                          std::function<QString()> selected,
                          std::function<QString(const QString& code)> display_name, Notify notify,
-                         TrayTipParts& tip)
+                         std::function<bool()> out_of_sight, TrayTipParts& tip)
     : panel_(panel),
       menu_item_(std::move(menu_item)),
       ini_(ini),
       selected_(std::move(selected)),
       display_name_(std::move(display_name)),
       notify_(std::move(notify)),
+      out_of_sight_(std::move(out_of_sight)),
       tip_(tip) {}
 
 void PriceAlerts::ConnectMenu(const Main& menu) {
@@ -93,7 +94,7 @@ void PriceAlerts::OpenDialog() {
 
 void PriceAlerts::Tell(const std::string& code, const QString& summary, const QString& body) {
   if (!notify_) {
-    Tray::ShowMessage(summary, body);
+    TellInTray(summary, body);
     return;
   }
   // A price swinging across a level notifies on every crossing: each replaces the product's
@@ -108,9 +109,14 @@ void PriceAlerts::Tell(const std::string& code, const QString& summary, const QS
             if (id) {
               notification_ids_[code] = *id;
             } else {
-              Tray::ShowMessage(summary, body);
+              TellInTray(summary, body);
             }
           });
+}
+
+void PriceAlerts::TellInTray(const QString& summary, const QString& body) const {
+  if (out_of_sight_()) return;
+  Tray::ShowMessage(summary, body);
 }
 
 AlertDialog* PriceAlerts::Dialog() const { return dialog_.data(); }

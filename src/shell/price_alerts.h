@@ -27,11 +27,13 @@ class PriceAlerts {
  public:
   using Notify = decltype(Environment::notify);
 
-  // `selected` gives the selected product's code, `display_name` a code's display name.
+  // `selected` gives the selected product's code, `display_name` a code's display name;
+  // `out_of_sight` is true while the panel is kept out of sight, when the tray shows no
+  // balloon.
   PriceAlerts(QWidget* panel, MenuItemLookup menu_item, const IniClass& ini,
               std::function<QString()> selected,
               std::function<QString(const QString& code)> display_name, Notify notify,
-              TrayTipParts& tip);
+              std::function<bool()> out_of_sight, TrayTipParts& tip);
 
   void ConnectMenu(const Main& menu);
   // Start-up's reading of every product's stored alert; a stored value that does not read
@@ -57,6 +59,8 @@ class PriceAlerts {
   // A crossing of a product's level for the person: through the notification service, else
   // the tray's message.
   void Tell(const std::string& code, const QString& summary, const QString& body);
+  // The tray's message, unless the panel is out of sight: the tip still carries the crossing.
+  void TellInTray(const QString& summary, const QString& body) const;
   // Puts the menu's mark on when the selected product has an alert.
   void ShowMark();
 
@@ -66,6 +70,7 @@ class PriceAlerts {
   std::function<QString()> selected_;
   std::function<QString(const QString& code)> display_name_;
   Notify notify_;
+  std::function<bool()> out_of_sight_;
   alerts::AlertBook book_;
   // Products whose stored value was refused, removed at the next change.
   std::set<std::string> refused_;

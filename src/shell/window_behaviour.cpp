@@ -222,6 +222,11 @@ void WindowBehaviour::BeginTicking() {
   ArmTick();
 }
 
+void WindowBehaviour::HoldStill(bool held) {
+  held_ = held;
+  ArmTick();
+}
+
 void WindowBehaviour::WatchScreen(QScreen* screen) {
   // A smaller screen can put the panel's right side at the edge.
   QObject::disconnect(screen_watch_);
@@ -234,7 +239,7 @@ void WindowBehaviour::WatchScreen(QScreen* screen) {
 void WindowBehaviour::ArmTick() {
   // The tick decides whether it has anything to watch; arming only asks it to look.
   if (!ticking_) return;
-  if (locked_) {
+  if (locked_ || held_) {
     timer_->stop();
   } else if (!timer_->isActive()) {
     timer_->start();
@@ -242,7 +247,7 @@ void WindowBehaviour::ArmTick() {
 }
 
 void WindowBehaviour::HideTick() {
-  if (locked_) {
+  if (locked_ || held_) {
     timer_->stop();
     return;
   }

@@ -56,6 +56,9 @@ class WindowBehaviour {
   // and is re-armed by a move, a show, a resize, an unlock, a new screen size or the pointer
   // crossing the panel's border.
   void BeginTicking();
+  // While held the tick rests whatever happens: a panel out of sight is never moved, so that it
+  // comes back exactly where it went. Let go, the tick looks again.
+  void HoldStill(bool held);
   void FormMouseMove(QMouseEvent* event);
   void KeepOnTop();
 
@@ -78,6 +81,7 @@ class WindowBehaviour {
   QTimer* timer_;
   QMetaObject::Connection screen_watch_;
   bool ticking_ = false;
+  bool held_ = false;
   // Set while a menu of the program may have taken pointer crossings the panel did not see.
   bool pointer_unknown_ = false;
   bool locked_ = false;

@@ -128,16 +128,21 @@ TEST_P(SingleInstanceTest, FirstStartHoldsTheNameAndLeavesNothingOnDisk) {
   EXPECT_EQ(first.Accept(), -1);
 }
 
+// A plain start asks for the panel to show, `--toggle` for it to hide or show: each later
+// start's own request arrives, once, and the first keeps the name.
 TEST_P(SingleInstanceTest, SecondStartFindsTheFirstAndItsRequestArrives) {
   const SingleInstance first(Key(), Runtime());
   ASSERT_EQ(first.state(), State::kFirst);
 
-  const SingleInstance second(Key(), Runtime());
-  EXPECT_EQ(second.state(), State::kRunning);
-  EXPECT_EQ(second.listen_descriptor(), -1);
-  EXPECT_EQ(second.Accept(), -1);
-  EXPECT_EQ(NextRequest(first), services::kShowRequest);
-  EXPECT_EQ(first.Accept(), -1);
+  for (const char request : {services::kShowRequest, services::kToggleRequest,
+                             services::kToggleRequest, services::kShowRequest}) {
+    const SingleInstance second(Key(), Runtime(), request);
+    EXPECT_EQ(second.state(), State::kRunning);
+    EXPECT_EQ(second.listen_descriptor(), -1);
+    EXPECT_EQ(second.Accept(), -1);
+    EXPECT_EQ(NextRequest(first), request);
+    EXPECT_EQ(first.Accept(), -1);
+  }
   EXPECT_EQ(first.state(), State::kFirst);
 }
 
@@ -193,13 +198,14 @@ std::optional<uid_t> AnotherUser(int /*connection*/) { return ::geteuid() + 1; }
 
 // Only the user's own panels are heard or called, on either kind of name.
 TEST_P(SingleInstanceTest, ConnectionOfAnotherUserIsNeitherHeardNorCalled) {
-  const SingleInstance holder(Key(), Runtime(), AnotherUser);
+  const SingleInstance holder(Key(), Runtime(), services::kShowRequest, AnotherUser);
   ASSERT_EQ(holder.state(), State::kFirst);
   // This caller finds the holder its own and sends its request; the holder closes it unheard.
   EXPECT_EQ(SingleInstance(Key(), Runtime()).state(), State::kRunning);
   EXPECT_EQ(NextRequest(holder), std::nullopt);
   // A start that finds another user's holder on the name runs unguarded.
-  EXPECT_EQ(SingleInstance(Key(), Runtime(), AnotherUser).state(), State::kAlone);
+  EXPECT_EQ(SingleInstance(Key(), Runtime(), services::kShowRequest, AnotherUser).state(),
+            State::kAlone);
 }
 
 TEST_P(SingleInstanceTest, AnotherUserOfTheSameFileHoldsAnotherName) {

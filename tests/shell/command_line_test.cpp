@@ -13,9 +13,11 @@ namespace {
 
 constexpr char kDefaultHost[] = "127.0.0.1:8750";
 
+using shell::CommandLine;
+
 struct Line {
   std::vector<std::string> arguments;  // after the program's name
-  std::optional<std::string> server;   // nullopt where the line is refused
+  std::optional<CommandLine> read;     // nullopt where the line is refused
 };
 
 void PrintTo(const Line& line, std::ostream* os) {
@@ -36,8 +38,9 @@ class CommandLineTest : public ::testing::TestWithParam<Line> {
 };
 
 // The toolkit's own single-dash options are left for it; --server takes a host and at most a
-// port. Anything else is refused in one line on the standard error that names what was wrong.
-TEST_P(CommandLineTest, GivesTheServerOrOneLineOfComplaint) {
+// port, --toggle no value. Anything else is refused in one line on the standard error that
+// names what was wrong.
+TEST_P(CommandLineTest, GivesTheServerAndTheToggleOrOneLineOfComplaint) {
   std::vector<std::string> words{"Tessal"};
   words.insert(words.end(), GetParam().arguments.begin(), GetParam().arguments.end());
   std::vector<char*> argv;
@@ -45,12 +48,12 @@ TEST_P(CommandLineTest, GivesTheServerOrOneLineOfComplaint) {
   for (std::string& word : words) argv.push_back(word.data());
   ::testing::internal::CaptureStderr();
   reading = true;
-  const std::optional<std::string> server =
+  const std::optional<CommandLine> read =
       shell::ReadCommandLine(static_cast<int>(argv.size()), argv.data(), kDefaultHost);
   reading = false;
   const std::string complaint = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(server, GetParam().server);
-  if (server) {
+  EXPECT_EQ(read, GetParam().read);
+  if (read) {
     EXPECT_EQ(complaint, "");
   } else {
     EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
@@ -62,11 +65,16 @@ TEST_P(CommandLineTest, GivesTheServerOrOneLineOfComplaint) {
 
 INSTANTIATE_TEST_SUITE_P(
     Accepted, CommandLineTest,
-    ::testing::Values(Line{{}, kDefaultHost}, Line{{"-platform", "xcb"}, kDefaultHost},
-                      Line{{"-display", ":1", "-style", "Fusion", "-reverse"}, kDefaultHost},
+    ::testing::Values(Line{{}, CommandLine{kDefaultHost}},
+                      Line{{"-platform", "xcb"}, CommandLine{kDefaultHost}},
+                      Line{{"-display", ":1", "-style", "Fusion", "-reverse"},
+                           CommandLine{kDefaultHost}},
                       Line{{"-platform", "xcb", "--server", "quotes.example.net"},
-                           "quotes.example.net"},
-                      Line{{"--server=[::1]:9000"}, "[::1]:9000"}));
+                           CommandLine{"quotes.example.net"}},
+                      Line{{"--server=[::1]:9000"}, CommandLine{"[::1]:9000"}},
+                      Line{{"--toggle"}, CommandLine{kDefaultHost, true}},
+                      Line{{"-platform", "xcb", "--toggle", "--server", "quotes.example.net"},
+                           CommandLine{"quotes.example.net", true}}));
 
 INSTANTIATE_TEST_SUITE_P(Refused, CommandLineTest,
                          ::testing::Values(Line{{"--server"}, {}}, Line{{"--server", ""}, {}},

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,14 +30,14 @@ using shell::InstanceWatch;
 using test_support::TempFolder;
 
 // A later start's side of the socket at `path`, connected, and its request sent when given.
-int Call(const std::string& path, bool send_request) {
+int Call(const std::string& path, std::optional<char> request) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.data(), path.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  if (send_request) {
-    EXPECT_EQ(::send(fd, &services::kShowRequest, 1, MSG_NOSIGNAL), 1);
+  if (request) {
+    EXPECT_EQ(::send(fd, &*request, 1, MSG_NOSIGNAL), 1);
   }
   return fd;
 }
@@ -75,7 +76,7 @@ class InstanceWatchTest : public ::testing::Test {
   void Watch(InstanceWatch::Limits limits) {
     watch_ = std::make_unique<InstanceWatch>(settings::SettingsFilePath(folder_.path()),
                                              runtime_.path(), limits);
-    watch_->OnShowRequest([this] { ++shows_; });
+    watch_->OnRequests({[this] { ++shows_; }, [this] { ++toggles_; }});
     for (const auto& entry : std::filesystem::directory_iterator(runtime_.File("lumetta"))) {
       if (entry.is_socket()) path_ = entry.path().string();
     }
@@ -91,22 +92,37 @@ class InstanceWatchTest : public ::testing::Test {
   std::string path_;
   std::vector<int> callers_;
   int shows_ = 0;
+  int toggles_ = 0;
 };
 
-TEST_F(InstanceWatchTest, CrowdOfSilentCallersHoldsFewDescriptorsAndARequestIsStillHeard) {
+TEST_F(InstanceWatchTest, EachRequestIsAnsweredByItsOwnKindAndAnUnknownOneByNone) {
   Watch({});
-  for (int i = 0; i < 300; ++i) callers_.push_back(Call(path_, false));
-  callers_.push_back(Call(path_, true));
+  for (const char request : {services::kToggleRequest, 'x', services::kShowRequest}) {
+    callers_.push_back(Call(path_, request));
+  }
+  // Each call is answered before the watch closes it.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return std::all_of(callers_.begin(), callers_.end(), ClosedByTheWatch); }, 10000));
+  EXPECT_EQ(shows_, 1);
+  EXPECT_EQ(toggles_, 1);
+}
+
+TEST_F(InstanceWatchTest, CrowdOfSilentCallersHoldsFewDescriptorsAndRequestsAreStillHeard) {
+  Watch({});
+  for (int i = 0; i < 300; ++i) callers_.push_back(Call(path_, std::nullopt));
+  callers_.push_back(Call(path_, services::kShowRequest));
+  callers_.push_back(Call(path_, services::kToggleRequest));
   bool queued_call_ran = false;
   QMetaObject::invokeMethod(
       watch_.get(), [&] { queued_call_ran = true; }, Qt::QueuedConnection);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return shows_ == 1 && queued_call_ran; }, 10000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return shows_ == 1 && toggles_ == 1 && queued_call_ran; }, 10000));
   EXPECT_LE(HeldCalls(path_), 8);
 }
 
 TEST_F(InstanceWatchTest, SilentCallerIsClosed) {
   Watch({.request_wait = std::chrono::milliseconds(20)});
-  callers_.push_back(Call(path_, false));
+  callers_.push_back(Call(path_, std::nullopt));
   EXPECT_TRUE(QTest::qWaitFor([&] { return ClosedByTheWatch(callers_.back()); }, 10000));
   EXPECT_EQ(HeldCalls(path_), 0);
   EXPECT_EQ(shows_, 0);
@@ -119,7 +135,7 @@ TEST_F(InstanceWatchTest, OutOfDescriptorsRestsThenHearsTheCall) {
   GTEST_SKIP() << "needs descriptors the sanitizer runtime would lack";
 #endif
   Watch({.rest = std::chrono::milliseconds(20)});
-  callers_.push_back(Call(path_, true));
+  callers_.push_back(Call(path_, services::kShowRequest));
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
   const std::vector<int> open = OpenDescriptors();
@@ -159,11 +175,11 @@ TEST_P(NameNotTakenTest, PanelRunsUnguarded) {
     std::memcpy(address.sun_path, path_.data(), path_.size());
     ASSERT_EQ(::bind(sitter, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(sitter, 0), 0);
-    callers_.push_back(Call(path_, false));  // fills the queue
+    callers_.push_back(Call(path_, std::nullopt));  // fills the queue
   }
   InstanceWatch late(settings::SettingsFilePath(folder_.path()), runtime_.path(), {});
   EXPECT_FALSE(late.AnotherRuns());
-  late.OnShowRequest([] {});
+  late.OnRequests({});
   EXPECT_FALSE(late.Listening());
 }
 
