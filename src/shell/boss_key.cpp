@@ -9,7 +9,7 @@
 #include "hotkey/stored_boss_key.h"
 #include "settings/settings_schema.h"
 #include "shell/boss_key_dialog.h"
-#include "shell/place_beside.h"
+#include "shell/panel_dialog.h"
 #include "shell/qt_text.h"
 
 namespace shell {
@@ -69,20 +69,15 @@ void BossKey::Choose(const std::optional<hotkey::Chord>& chord) {
 }
 
 void BossKey::OpenDialog() {
-  if (dialog_ == nullptr) {
+  const bool first = dialog_ == nullptr;
+  if (first) {
     key_.Release();
     dialog_ = new BossKeyDialog(
         panel_, chord_, [this](const std::optional<hotkey::Chord>& chord) { Choose(chord); });
     // Left unchanged: the chord held before is taken again, its failure already told.
     QObject::connect(dialog_, &QDialog::rejected, panel_, [this] { Grab(false); });
-    // A separate window above the panel, not a part of it.
-    dialog_->setWindowFlag(Qt::Window, true);
-    dialog_->adjustSize();
-    PlaceBesidePanel(*panel_, *dialog_);
   }
-  dialog_->show();
-  dialog_->raise();
-  dialog_->activateWindow();
+  OpenBesidePanel(*panel_, *dialog_, first);
 }
 
 BossKeyDialog* BossKey::Dialog() const { return dialog_.data(); }

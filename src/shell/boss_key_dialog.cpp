@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "shell/panel_dialog.h"
 #include "shell/qt_text.h"
 
 namespace shell {
@@ -20,9 +21,6 @@ BossKeyDialog::BossKeyDialog(QWidget* parent, const std::optional<hotkey::Chord>
       done_(std::move(done)) {
   setObjectName(QStringLiteral("BossKeyDialog"));
   setWindowTitle(QStringLiteral("隐藏快捷键"));
-  // The panel stays on top; its dialog must not open behind it.
-  setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  setAttribute(Qt::WA_DeleteOnClose);
   field_->setObjectName(QStringLiteral("BossKeyField"));
   if (current) {
     field_->setKeySequence(
@@ -36,12 +34,9 @@ BossKeyDialog::BossKeyDialog(QWidget* parent, const std::optional<hotkey::Chord>
   auto* hint =
       new QLabel(QStringLiteral("按下新的快捷键，在任何窗口中按它即可隐藏或显示面板"), this);
   hint->setWordWrap(true);
-  auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(QDialogButtonBox::Ok);
-  QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-  clear_ = buttons->addButton(QStringLiteral("清除"), QDialogButtonBox::ResetRole);
-  ok_->setText(QStringLiteral("确定"));
-  cancel->setText(QStringLiteral("取消"));
+  const DialogButtons buttons = SetUpPanelDialog(*this);
+  ok_ = buttons.ok;
+  clear_ = buttons.clear;
   // A key the person presses goes to the field, not to a button.
   ok_->setAutoDefault(false);
   ok_->setDefault(false);
@@ -49,10 +44,9 @@ BossKeyDialog::BossKeyDialog(QWidget* parent, const std::optional<hotkey::Chord>
   layout->addWidget(hint);
   layout->addWidget(field_);
   layout->addWidget(message_);
-  layout->addWidget(buttons);
+  layout->addWidget(buttons.box);
 
   connect(ok_, &QPushButton::clicked, this, [this] { TryAccept(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(clear_, &QPushButton::clicked, this, [this] {
     done_(std::nullopt);
     accept();
