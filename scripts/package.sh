@@ -15,7 +15,7 @@ use_utf8_locale
 # manual pages and the changelog.
 install_missing build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
   libxkbcommon-dev libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev \
-  dpkg-dev file gzip
+  libxcb1-dev dpkg-dev file gzip
 
 build_dir=build-package
 build_package "$build_dir"

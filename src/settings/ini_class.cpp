@@ -36,6 +36,10 @@ std::string IniClass::GetIniString(const std::string& section, const std::string
   return result;
 }
 
+bool IniClass::HasIniKey(const std::string& section, const std::string& key) const {
+  return profile::HasKey(ini_file_name_, section, key);
+}
+
 void IniClass::WriteIniString(const std::string& section, const std::string& key,
                               const std::string& value) const {
   // An empty path would name no file at all; nothing is written before the path is known.

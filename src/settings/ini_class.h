@@ -19,6 +19,9 @@ class IniClass {
   // without NUL bytes; the empty text when the file, the section or the key is missing.
   std::string GetIniString(const std::string& section, const std::string& key) const;
 
+  // Whether `key` is in `section` at all: a key written empty is there, a missing one is not.
+  bool HasIniKey(const std::string& section, const std::string& key) const;
+
   // Stores `value` under `key` in `section`, creating the file and the section when needed.
   void WriteIniString(const std::string& section, const std::string& key,
                       const std::string& value) const;

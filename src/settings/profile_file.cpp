@@ -264,6 +264,13 @@ std::string ReadString(const std::string& path, std::string_view section, std::s
   return GetString(content, section, key, buffer_size);
 }
 
+bool HasKey(const std::string& path, std::string_view section, std::string_view key) {
+  std::string content;
+  int error = 0;
+  if (path.empty() || !ReadAll(path, &content, &error)) return false;
+  return FindValue(content, section, key).has_value();
+}
+
 bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value) {
   if (path.empty() || !CanStore(section, key, value)) return false;

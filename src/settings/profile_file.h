@@ -47,6 +47,10 @@ std::optional<std::string> RemoveValue(std::string_view content, std::string_vie
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size = kDefaultBufferSize);
 
+// Whether the file at `path` holds `key` in `section`, even with an empty value; a file that
+// cannot be read holds nothing.
+bool HasKey(const std::string& path, std::string_view section, std::string_view key);
+
 // SetValue over the file at `path`, creating the file and the section when missing, written
 // whole through durable::ReplaceFile. Returns false when nothing could be stored; the old file
 // is then left as it was. An unchanged value leaves the file untouched and counts as success.

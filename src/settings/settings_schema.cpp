@@ -76,6 +76,11 @@ std::string Read(const IniClass& ini, Key key) {
   return ini.GetIniString(std::string(kSection), std::string(RuleOf(key).name));
 }
 
+std::optional<std::string> Find(const IniClass& ini, Key key) {
+  if (!ini.HasIniKey(std::string(kSection), std::string(RuleOf(key).name))) return std::nullopt;
+  return Read(ini, key);
+}
+
 void Write(const IniClass& ini, Key key, const std::string& value) {
   ini.WriteIniString(std::string(kSection), std::string(RuleOf(key).name), value);
 }

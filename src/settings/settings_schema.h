@@ -6,6 +6,7 @@
 // here and nowhere else. The rules are constants, so that other code can check its own lists
 // against them at compile time.
 
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -18,7 +19,16 @@ namespace settings {
 // The file's one section.
 inline constexpr std::string_view kSection = "System";
 
-enum class Key { kPriceType, kRefreshTime, kLeft, kTop, kLockState, kTransparent, kAutoRun };
+enum class Key {
+  kPriceType,
+  kRefreshTime,
+  kLeft,
+  kTop,
+  kLockState,
+  kTransparent,
+  kAutoRun,
+  kBossKey,
+};
 
 // What `Normalised` makes of a stored text.
 enum class Normaliser {
@@ -114,6 +124,18 @@ inline constexpr KeyRule kAutoRunRule = {
     .normaliser = Normaliser::kListSpelling,
 };
 
+// The chord that hides and shows the panel. A missing key means the default chord, an empty
+// value no chord at all; hotkey::ReadStoredBossKey reads the rest. Written only when the person
+// changes it, so a file without it stays as it is.
+inline constexpr KeyRule kBossKeyRule = {
+    .key = Key::kBossKey,
+    .name = "BossKey",
+    .accepted = {},
+    .fallback = "Ctrl+Alt+Shift+H",
+    .ignore_case = true,
+    .normaliser = Normaliser::kNone,
+};
+
 namespace internal {
 
 // Whether `key` names a key at all. A key without a case here does not compile (-Wswitch).
@@ -126,6 +148,7 @@ constexpr bool IsKey(Key key) {
     case Key::kLockState:
     case Key::kTransparent:
     case Key::kAutoRun:
+    case Key::kBossKey:
       return true;
   }
   return false;
@@ -152,6 +175,8 @@ constexpr const KeyRule& RuleOf(Key key) {
       return kTransparentRule;
     case Key::kAutoRun:
       return kAutoRunRule;
+    case Key::kBossKey:
+      return kBossKeyRule;
   }
   throw std::invalid_argument("unknown settings key");
 }
@@ -170,6 +195,8 @@ std::string Normalised(Key key, std::string_view stored);
 
 // The key's value in the file's one section ("" when missing), and a write of it.
 std::string Read(const IniClass& ini, Key key);
+// The key's value, or nullopt when the file does not hold the key at all.
+std::optional<std::string> Find(const IniClass& ini, Key key);
 void Write(const IniClass& ini, Key key, const std::string& value);
 
 // The family of alert keys, one per product that has an alert: `Alert_<code>`. Written only

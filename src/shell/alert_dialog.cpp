@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "shell/panel_dialog.h"
 #include "shell/qt_text.h"
 
 namespace shell {
@@ -29,9 +30,6 @@ AlertDialog::AlertDialog(QWidget* parent, const QString& display_name,
       done_(std::move(done)) {
   setObjectName(QStringLiteral("AlertDialog"));
   setWindowTitle(display_name);
-  // The panel stays on top; its dialog must not open behind it.
-  setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  setAttribute(Qt::WA_DeleteOnClose);
   above_->setObjectName(QStringLiteral("AlertAbove"));
   below_->setObjectName(QStringLiteral("AlertBelow"));
   message_->setObjectName(QStringLiteral("AlertMessage"));
@@ -41,19 +39,15 @@ AlertDialog::AlertDialog(QWidget* parent, const QString& display_name,
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("高于"), above_);
   fields->addRow(QStringLiteral("低于"), below_);
-  auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(QDialogButtonBox::Ok);
-  QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-  clear_ = buttons->addButton(QStringLiteral("清除"), QDialogButtonBox::ResetRole);
-  ok_->setText(QStringLiteral("确定"));
-  cancel->setText(QStringLiteral("取消"));
+  const DialogButtons buttons = SetUpPanelDialog(*this);
+  ok_ = buttons.ok;
+  clear_ = buttons.clear;
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(message_);
-  layout->addWidget(buttons);
+  layout->addWidget(buttons.box);
 
   connect(ok_, &QPushButton::clicked, this, [this] { TryAccept(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(clear_, &QPushButton::clicked, this, [this] {
     done_({});
     accept();

@@ -47,7 +47,7 @@ inline constexpr std::array<std::string_view, 4> kProductSeparators = {
 static_assert(kProductSeparators.size() + 1 == quotes::CountBankGroups(),
               "one separator between each two groups of the product menu");
 
-inline constexpr std::array<MenuRow, 10> kAfterProducts = {{
+inline constexpr std::array<MenuRow, 11> kAfterProducts = {{
     {1, "Menu_Speed", "报价更新速度", MenuKind::kSubmenu, false},
     {2, "Menu_Speed_Quick", "快速", MenuKind::kChoice, true},
     {2, "Menu_Speed_Normal", "正常", MenuKind::kChoice, true},
@@ -55,6 +55,8 @@ inline constexpr std::array<MenuRow, 10> kAfterProducts = {{
     // Marked while the selected product has a price alert.
     {1, "Menu_Alert", "价格提醒...", MenuKind::kToggle, true},
     {1, "Menu_Chart", "今日走势...", MenuKind::kCommand, false},
+    // The caption names the chord once it is read.
+    {1, "Menu_BossKey", "隐藏快捷键...", MenuKind::kCommand, false},
     {1, "Menu_Line_Two", "-", MenuKind::kSeparator, false},
     {1, "Menu_About", "Zentrova资讯网", MenuKind::kCommand, false},
     {1, "Menu_CheckUpDate", "检测升级", MenuKind::kCommand, false},

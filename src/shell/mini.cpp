@@ -92,12 +92,16 @@ Mini::Mini(Environment environment, QWidget* parent)
                            environment_.wall_now().time_since_epoch())
                     .count();
               }}),
-      hiding_(this, [this](bool hidden) {
-        window_.HoldStill(hidden);
-        // Out of sight the icon is the one way back and out: it must be there even when the
-        // panel went before it was first drawn.
-        if (hidden) ShowTrayIcon();
-      }) {
+      hiding_(this,
+              [this](bool hidden) {
+                window_.HoldStill(hidden);
+                // Out of sight the icon is the one way back and out: it must be there even when
+                // the panel went before it was first drawn.
+                if (hidden) ShowTrayIcon();
+              }),
+      boss_key_(
+          this, MenuLookup(), ini_, [this] { ToggleHidden(); },
+          [](const QString& text) { Tray::ShowMessage(QStringLiteral("隐藏快捷键"), text); }) {
   setObjectName(QStringLiteral("Mini"));
   setWindowTitle(Text(shell::kWindowCaption));
   setWindowIcon(shell::LogoIcon());
@@ -127,6 +131,7 @@ Main* Mini::Menu() {
     services_.ConnectMenu(*main_);
     alerts_.ConnectMenu(*main_);
     chart_.ConnectMenu(*main_);
+    boss_key_.ConnectMenu(*main_);
   }
   return main_.get();
 }
@@ -158,6 +163,8 @@ void Mini::Load() {
   services_.ApplyStoredAutoRun();
 
   Tray::AddTrayIcon(this, windowIcon(), tip_.Text(), [this](int event) { TrayEvent(event); });
+  // After the icon: a chord another program holds is told there.
+  boss_key_.ReadStoredAndGrab();
 
   KeepOnTop();
 

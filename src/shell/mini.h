@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "settings/ini_class.h"
+#include "shell/boss_key.h"
 #include "shell/day_chart.h"
 #include "shell/environment.h"
 #include "shell/news_feed.h"
@@ -93,6 +94,8 @@ class Mini : public QWidget {
   const shell::PriceAlerts& Alerts() const { return alerts_; }
   shell::PriceAlerts& Alerts() { return alerts_; }
   shell::DayChart& Chart() { return chart_; }
+  // The global key that hides and shows the panel, and its menu item.
+  shell::BossKey& HideKey() { return boss_key_; }
 
   // True when no fetch runs or waits to be applied.
   bool FetchesIdle() const {
@@ -171,6 +174,7 @@ class Mini : public QWidget {
   shell::PriceAlerts alerts_;
   shell::DayChart chart_;
   shell::PanelHiding hiding_;
+  shell::BossKey boss_key_;
   // Whether the tray icon has been put into the notification area (after the first paint).
   bool tray_shown_ = false;
   QPixmap background_;

@@ -7,7 +7,7 @@
 #include "quotes/catalogue.h"
 #include "settings/settings_schema.h"
 #include "shell/alert_dialog.h"
-#include "shell/place_beside.h"
+#include "shell/panel_dialog.h"
 #include "shell/qt_text.h"
 #include "shell/tray.h"
 #include "text/ascii_case.h"
@@ -75,21 +75,16 @@ void PriceAlerts::SetLevels(const std::string& code, const alerts::Levels& level
 }
 
 void PriceAlerts::OpenDialog() {
-  if (dialog_ == nullptr) {
+  const bool first = dialog_ == nullptr;
+  if (first) {
     const std::string code = SelectedCode();
     dialog_code_ = code;
     const alerts::Levels* current = book_.Find(code);
     dialog_ =
         new AlertDialog(panel_, display_name_(Text(code)), current ? *current : alerts::Levels{},
                         [this, code](const alerts::Levels& levels) { SetLevels(code, levels); });
-    // A separate window above the panel, not a part of it.
-    dialog_->setWindowFlag(Qt::Window, true);
-    dialog_->adjustSize();
-    PlaceBesidePanel(*panel_, *dialog_);
   }
-  dialog_->show();
-  dialog_->raise();
-  dialog_->activateWindow();
+  OpenBesidePanel(*panel_, *dialog_, first);
 }
 
 void PriceAlerts::Tell(const std::string& code, const QString& summary, const QString& body) {

@@ -23,7 +23,7 @@ open_menu() {
 }
 
 open_menu
-xdotool key Up Up Up Up Return  # from the end: 退出, 检测升级, the site, 今日走势...
+xdotool key Up Up Up Up Up Return  # from the end: 退出, 检测升级, the site, 隐藏快捷键, 今日走势...
 wait_for 10 chart_shown 现货黄金 || fail "no chart window titled 现货黄金"
 chart=$(chart_named 现货黄金)
 eval "$(xdotool getwindowgeometry --shell "$chart" | sed 's/^/chart_/')"
