@@ -163,8 +163,6 @@ void Mini::Load() {
   services_.ApplyStoredAutoRun();
 
   Tray::AddTrayIcon(this, windowIcon(), tip_.Text(), [this](int event) { TrayEvent(event); });
-  // After the icon: a chord another program holds is told there.
-  boss_key_.ReadStoredAndGrab();
 
   KeepOnTop();
 
@@ -281,6 +279,8 @@ void Mini::ShowTrayIcon() {
   QTimer::singleShot(0, this, [this] {
     Tray::ShowTrayIcon();
     details_.Release();
+    // Once the icon is there: a chord another program holds is told in it.
+    boss_key_.ReadStoredAndGrab();
   });
 }
 

@@ -25,7 +25,10 @@ class BossKeyTest : public WidgetTest {
  protected:
   Mini& StartWith(const std::string& ini) {
     WriteIni(ini);
-    return StartMini();
+    Mini& mini = StartMini();
+    // The key is read once the panel has first been drawn.
+    Settle();
+    return mini;
   }
   QString Caption() { return mini_->MenuItem("Menu_BossKey")->text(); }
   shell::BossKeyDialog* OpenDialog() {
