@@ -68,9 +68,15 @@ bool RecordingStream::is_writable() const { return !closed_ && WaitFor(POLLOUT);
 
 ssize_t RecordingStream::read(char* ptr, size_t size) {
   if (delivered_ == received_.size()) {
-    if (!MayReadMore() || !WaitFor(POLLIN, read_until_)) return -1;
+    if (!MayReadMore()) return -1;
     char chunk[4096];
-    const ssize_t count = ::recv(socket_, chunk, sizeof chunk, 0);
+    // A panel's request is there when its connection is taken: it is read without waiting
+    // first, and only an empty socket is waited on.
+    ssize_t count = ::recv(socket_, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!WaitFor(POLLIN, read_until_)) return -1;
+      count = ::recv(socket_, chunk, sizeof chunk, 0);
+    }
     if (count <= 0) return count;
     received_.append(chunk, static_cast<size_t>(count));
   }
@@ -81,7 +87,11 @@ ssize_t RecordingStream::read(char* ptr, size_t size) {
 }
 
 ssize_t RecordingStream::write(const char* ptr, size_t size) {
-  if (closed_ || !WaitFor(POLLOUT)) return -1;
+  if (closed_) return -1;
+  // An answer fits the socket's buffer: it is waited on only when full.
+  const ssize_t sent = ::send(socket_, ptr, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return sent;
+  if (!WaitFor(POLLOUT)) return -1;
   return ::send(socket_, ptr, size, MSG_NOSIGNAL);
 }
 
