@@ -57,4 +57,9 @@ std::optional<std::string> HeaderValue(const LoggedRequest& request, std::string
   return std::nullopt;
 }
 
+bool DeclaresBody(const LoggedRequest& request) {
+  return HeaderValue(request, "Content-Length").value_or("0") != "0" ||
+         HeaderValue(request, "Transfer-Encoding").has_value();
+}
+
 }  // namespace lumetta_server

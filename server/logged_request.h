@@ -25,4 +25,8 @@ std::optional<LoggedRequest> ParseRequestHead(std::string_view raw);
 // The value of the first header called `name` (compared without regard to case).
 std::optional<std::string> HeaderValue(const LoggedRequest& request, std::string_view name);
 
+// True when the head announces a body: a Content-Length other than "0", or any
+// Transfer-Encoding.
+bool DeclaresBody(const LoggedRequest& request);
+
 }  // namespace lumetta_server
