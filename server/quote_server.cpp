@@ -47,24 +47,33 @@ constexpr std::string_view kDemoSource = "演示行情（模拟价格）";
 // The connection the current worker thread is serving; handlers run on that same thread.
 thread_local RecordingStream* current_stream = nullptr;
 
-// The engine's queue of connections, each served on a thread of its own.
+// The engine's queue of connections. The accepting thread itself decides where each is served.
 class ConnectionTasks final : public httplib::TaskQueue {
  public:
-  void enqueue(std::function<void()> serve) override { threads_.Run(std::move(serve)); }
+  explicit ConnectionTasks(ConnectionThreads& threads) : threads_(threads) {}
+  void enqueue(std::function<void()> accepted) override { accepted(); }
   void shutdown() override { threads_.Shutdown(); }
 
  private:
-  ConnectionThreads threads_{QuoteServer::kMaxConnections};
+  ConnectionThreads& threads_;
 };
 
 // The HTTP engine with its socket handling replaced by ours, so that every byte received is
 // kept. One request per connection: no idle keep-alive connection holds a worker.
+// A connection whose whole request came with it is answered on the accepting thread when
+// `at_once` allows: nothing there can wait on the peer, and a thousand panels then cost no
+// hand-over between threads. Any other is served on a thread of its own, so that a silent or
+// slow client holds only that thread.
 class RecordingServer final : public httplib::Server {
  public:
   using ConnectionEnd = std::function<void(RecordingStream&)>;
+  // Whether a request that has wholly arrived, body-less, may be answered at once.
+  using AtOnce = std::function<bool(const LoggedRequest& head)>;
 
-  RecordingServer(const std::atomic<bool>& stopping, ConnectionEnd on_end)
-      : stopping_(stopping), on_end_(std::move(on_end)) {}
+  RecordingServer(const std::atomic<bool>& stopping, ConnectionEnd on_end, AtOnce at_once)
+      : stopping_(stopping), on_end_(std::move(on_end)), at_once_(std::move(at_once)) {}
+
+  ConnectionThreads& threads() { return threads_; }
 
   // Serves a socket that is already listening instead of binding one. The engine then polls
   // it, so that Release can end the serving without shutting the socket down for its owner.
@@ -83,24 +92,78 @@ class RecordingServer final : public httplib::Server {
   std::chrono::steady_clock::time_point LastEnded() const { return last_ended_; }
 
  private:
+  // One accepted connection, wherever it is served, from its acceptance to its close. It is
+  // served in a place of its account, given back before the socket closes: a client that saw
+  // its connection end may connect again at once. Nothing is read or sent when the account
+  // holds all of its places: the client learns at once, and the places left stay for the
+  // other accounts, the panel's among them.
+  class Connection {
+   public:
+    Connection(socket_t socket, RecordingServer& server)
+        : counted_(server.open_, server.last_ended_),
+          socket_(socket),
+          owner_(Code::PeerSocketOwner(socket, &local_, &remote_)),
+          place_(server.quota_.Take(owner_)),
+          stream_(socket, server.stopping_, owner_, local_, remote_) {}
+    ~Connection() {
+      place_.reset();
+      ::shutdown(socket_, SHUT_RDWR);
+      ::close(socket_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool placed() const { return static_cast<bool>(*place_); }
+    RecordingStream& stream() { return stream_; }
+
+   private:
+    // Counts the connection as open for as long as it lives.
+    class Count {
+     public:
+      Count(std::atomic<int>& open, std::atomic<std::chrono::steady_clock::time_point>& ended)
+          : open_(open), last_ended_(ended) {
+        ++open_;
+      }
+      ~Count() {
+        last_ended_ = std::chrono::steady_clock::now();
+        --open_;
+      }
+      Count(const Count&) = delete;
+      Count& operator=(const Count&) = delete;
+
+     private:
+      std::atomic<int>& open_;
+      std::atomic<std::chrono::steady_clock::time_point>& last_ended_;
+    };
+
+    const Count counted_;
+    const socket_t socket_;
+    Code::SocketAddress local_;
+    Code::SocketAddress remote_;
+    const std::optional<uid_t> owner_;
+    std::optional<ConnectionQuota::Place> place_;
+    RecordingStream stream_;
+  };
+
   bool process_and_close_socket(socket_t socket) override {
-    ++open_;
-    const ConnectionCount counted(open_, last_ended_);
-    const bool served = ServeInItsPlace(socket);
-    ::shutdown(socket, SHUT_RDWR);
-    ::close(socket);
-    return served;
+    auto connection = std::make_shared<Connection>(socket, *this);
+    if (!connection->placed()) return false;
+    RecordingStream& stream = connection->stream();
+    stream.TakeWhatArrived();
+    const std::optional<LoggedRequest> head = ParseRequestHead(stream.received());
+    if (head && !DeclaresBody(*head) && at_once_(*head)) {
+      stream.GatherWrites();
+      const bool served = Serve(stream);
+      // An answer the socket cannot take at once is finished where waiting holds no one up.
+      if (!stream.SendGathered())
+        threads_.Run([connection] { connection->stream().FinishGathered(); });
+      return served;
+    }
+    threads_.Run([this, connection] { Serve(connection->stream()); });
+    return true;
   }
 
-  // Serves `socket` in a place of its account, given back before the socket closes: a client
-  // that saw its connection end may connect again at once. Nothing is read or sent when the
-  // account holds all of its places: the client learns at once, and the places left stay for
-  // the other accounts, the panel's among them.
-  bool ServeInItsPlace(socket_t socket) {
-    const std::optional<uid_t> owner = Code::PeerSocketOwner(socket);
-    const ConnectionQuota::Place place = quota_.Take(owner);
-    if (!place) return false;
-    RecordingStream stream(socket, stopping_, owner);
+  bool Serve(RecordingStream& stream) {
     current_stream = &stream;
     bool connection_closed = false;
     const bool served =
@@ -110,29 +173,13 @@ class RecordingServer final : public httplib::Server {
     return served;
   }
 
-  // Counts a connection as open for as long as it lives.
-  class ConnectionCount {
-   public:
-    ConnectionCount(std::atomic<int>& open,
-                    std::atomic<std::chrono::steady_clock::time_point>& last_ended)
-        : open_(open), last_ended_(last_ended) {}
-    ~ConnectionCount() {
-      last_ended_ = std::chrono::steady_clock::now();
-      --open_;
-    }
-    ConnectionCount(const ConnectionCount&) = delete;
-    ConnectionCount& operator=(const ConnectionCount&) = delete;
-
-   private:
-    std::atomic<int>& open_;
-    std::atomic<std::chrono::steady_clock::time_point>& last_ended_;
-  };
-
   ConnectionQuota quota_{QuoteServer::kMaxConnectionsPerAccount};
   std::atomic<int> open_{0};
   std::atomic<std::chrono::steady_clock::time_point> last_ended_{std::chrono::steady_clock::now()};
   const std::atomic<bool>& stopping_;
   ConnectionEnd on_end_;
+  AtOnce at_once_;
+  ConnectionThreads threads_{QuoteServer::kMaxConnections};
 };
 
 bool IsHostText(std::string_view text) {
@@ -213,7 +260,9 @@ class QuoteServer::Impl {
  public:
   explicit Impl(ServerOptions options)
       : options_(std::move(options)),
-        server_(stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); }),
+        server_(
+            stopping_, [this](RecordingStream& stream) { OnConnectionEnd(stream); },
+            [this](const LoggedRequest& head) { return MayAnswerAtOnce(head); }),
         book_(options_.seed),
         faults_(options_.seed),
         live_sources_(options_.live ? live::UsedSourceNames(options_.live->config())
@@ -224,7 +273,7 @@ class QuoteServer::Impl {
       setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     server_.set_payload_max_length(kMaxRequestBody);
-    server_.new_task_queue = [] { return new ConnectionTasks; };
+    server_.new_task_queue = [this] { return new ConnectionTasks(server_.threads()); };
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
       Handle(request, response);
     };
@@ -394,8 +443,7 @@ class QuoteServer::Impl {
       ReplyScripted(std::move(*script), response);
       return;
     }
-    if (!request.body.empty() || HeaderValue(logged, "Content-Length").value_or("0") != "0" ||
-        HeaderValue(logged, "Transfer-Encoding")) {
+    if (!request.body.empty() || DeclaresBody(logged)) {
       response.status = 413;
       response.set_content("no endpoint here takes a body\r\n", "text/plain");
       return;
@@ -417,6 +465,15 @@ class QuoteServer::Impl {
       return;
     }
     ReplyDefault(path, request, logged, response);
+  }
+
+  // Scripted replies and faults may wait or trickle on purpose; every other answer is made and
+  // sent without waiting on anything.
+  bool MayAnswerAtOnce(const LoggedRequest& head) const {
+    if (FaultsActive()) return false;
+    const std::string path = head.target.substr(0, head.target.find('?'));
+    std::lock_guard lock(mutex_);
+    return scripts_.find(path) == scripts_.end();
   }
 
   bool HostIsThisServer(const LoggedRequest& request) const {

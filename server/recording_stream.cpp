@@ -1,13 +1,12 @@
 #include "server/recording_stream.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace lumetta_server {
 namespace {
@@ -17,30 +16,17 @@ constexpr std::chrono::milliseconds kIdleLimit{5000};
 // Waits are cut into slices so that a stopping server is not held up by a silent peer.
 constexpr std::chrono::milliseconds kWaitSlice{50};
 
-void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
-  char text[INET6_ADDRSTRLEN] = {};
-  if (address.ss_family == AF_INET) {
-    sockaddr_in v4{};
-    std::memcpy(&v4, &address, sizeof v4);
-    inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-    port = ntohs(v4.sin_port);
-  } else if (address.ss_family == AF_INET6) {
-    sockaddr_in6 v6{};
-    std::memcpy(&v6, &address, sizeof v6);
-    inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-    port = ntohs(v6.sin6_port);
-  }
-  ip = text;
-}
-
 }  // namespace
 
 RecordingStream::RecordingStream(socket_t socket, const std::atomic<bool>& stopping,
-                                 std::optional<uid_t> peer_owner)
+                                 std::optional<uid_t> peer_owner, Code::SocketAddress local,
+                                 Code::SocketAddress remote)
     : socket_(socket),
       stopping_(stopping),
       read_until_(std::chrono::steady_clock::now() + kRequestTime),
-      peer_owner_(peer_owner) {}
+      peer_owner_(peer_owner),
+      local_(std::move(local)),
+      remote_(std::move(remote)) {}
 
 bool RecordingStream::MayReadMore() const {
   if (std::chrono::steady_clock::now() >= read_until_) return false;
@@ -66,6 +52,13 @@ bool RecordingStream::is_readable() const {
 
 bool RecordingStream::is_writable() const { return !closed_ && WaitFor(POLLOUT); }
 
+void RecordingStream::TakeWhatArrived() {
+  if (!MayReadMore()) return;
+  char chunk[4096];
+  const ssize_t count = ::recv(socket_, chunk, sizeof chunk, MSG_DONTWAIT);
+  if (count > 0) received_.append(chunk, static_cast<size_t>(count));
+}
+
 ssize_t RecordingStream::read(char* ptr, size_t size) {
   if (delivered_ == received_.size()) {
     if (!MayReadMore()) return -1;
@@ -88,11 +81,48 @@ ssize_t RecordingStream::read(char* ptr, size_t size) {
 
 ssize_t RecordingStream::write(const char* ptr, size_t size) {
   if (closed_) return -1;
+  if (gathering_) {
+    gathered_.append(ptr, size);
+    return static_cast<ssize_t>(size);
+  }
   // An answer fits the socket's buffer: it is waited on only when full.
   const ssize_t sent = ::send(socket_, ptr, size, MSG_NOSIGNAL | MSG_DONTWAIT);
   if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return sent;
   if (!WaitFor(POLLOUT)) return -1;
   return ::send(socket_, ptr, size, MSG_NOSIGNAL);
+}
+
+void RecordingStream::GatherWrites() { gathering_ = true; }
+
+bool RecordingStream::SendGathered() {
+  while (!closed_ && gathered_sent_ < gathered_.size()) {
+    const ssize_t sent = ::send(socket_, gathered_.data() + gathered_sent_,
+                                gathered_.size() - gathered_sent_, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent > 0) {
+      gathered_sent_ += static_cast<size_t>(sent);
+    } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return false;
+    } else if (sent == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  gathered_.clear();
+  gathered_sent_ = 0;
+  gathering_ = false;
+  return true;
+}
+
+void RecordingStream::FinishGathered() {
+  gathering_ = false;
+  while (gathered_sent_ < gathered_.size()) {
+    const ssize_t sent =
+        write(gathered_.data() + gathered_sent_, gathered_.size() - gathered_sent_);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) break;
+    gathered_sent_ += static_cast<size_t>(sent);
+  }
+  gathered_.clear();
+  gathered_sent_ = 0;
 }
 
 bool RecordingStream::StayOpenFor(std::chrono::milliseconds span) {
@@ -121,19 +151,13 @@ void RecordingStream::CloseNow() {
 }
 
 void RecordingStream::get_remote_ip_and_port(std::string& ip, int& port) const {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  if (::getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    AddressText(address, ip, port);
-  }
+  ip = remote_.ip;
+  port = remote_.port;
 }
 
 void RecordingStream::get_local_ip_and_port(std::string& ip, int& port) const {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    AddressText(address, ip, port);
-  }
+  ip = local_.ip;
+  port = local_.port;
 }
 
 }  // namespace lumetta_server

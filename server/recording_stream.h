@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/socket_owner.h"
+
 namespace lumetta_server {
 
 // The server's view of one connection: reads and writes the socket for the HTTP engine and keeps
@@ -22,9 +24,11 @@ inline constexpr size_t kMaxRequestBody = size_t{64} * 1024;
 inline constexpr std::chrono::milliseconds kRequestTime{3000};
 class RecordingStream final : public httplib::Stream {
  public:
-  // `peer_owner`: the account of the client's socket, when it was found.
+  // `peer_owner`: the account of the client's socket, when it was found; `local` and `remote`:
+  // the connection's ends, as the owner's lookup read them (empty when it could not).
   RecordingStream(socket_t socket, const std::atomic<bool>& stopping,
-                  std::optional<uid_t> peer_owner);
+                  std::optional<uid_t> peer_owner, Code::SocketAddress local = {},
+                  Code::SocketAddress remote = {});
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -33,6 +37,19 @@ class RecordingStream final : public httplib::Stream {
   void get_remote_ip_and_port(std::string& ip, int& port) const override;
   void get_local_ip_and_port(std::string& ip, int& port) const override;
   socket_t socket() const override { return socket_; }
+
+  // Takes what the peer has sent so far, without waiting.
+  void TakeWhatArrived();
+
+  // From now on writes are kept, to go out together (one segment for a head and its body)
+  // with SendGathered; nothing is sent before.
+  void GatherWrites();
+  // Sends what was gathered as far as the socket takes it without waiting; false when some is
+  // left for FinishGathered. A peer that has gone counts as done: nothing more can reach it.
+  // Once all is out, writes go out at once again.
+  bool SendGathered();
+  // Sends the rest, waiting for the socket as a write does; from then on writes go out at once.
+  void FinishGathered();
 
   // Keeps the connection open for `span` while watching it; false as soon as the peer hangs up
   // or the server begins stopping. Bytes the peer sends meanwhile are kept like any others.
@@ -56,7 +73,12 @@ class RecordingStream final : public httplib::Stream {
   const std::atomic<bool>& stopping_;
   const std::chrono::steady_clock::time_point read_until_;
   const std::optional<uid_t> peer_owner_;
+  const Code::SocketAddress local_;
+  const Code::SocketAddress remote_;
   std::string received_;
+  bool gathering_ = false;
+  std::string gathered_;
+  size_t gathered_sent_ = 0;
   size_t delivered_ = 0;  // bytes of `received_` already handed to the engine
   bool logged_ = false;
   bool closed_ = false;

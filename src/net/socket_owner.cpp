@@ -182,6 +182,13 @@ std::optional<RawAddress> FromSocketAddress(const sockaddr_storage& address, int
   return raw;
 }
 
+// The numeric text of an address.
+std::string Text(const RawAddress& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  inet_ntop(address.family, address.bytes.data(), text, sizeof text);
+  return text;
+}
+
 // ::ffff:a.b.c.d, the form an IPv6 socket gives an IPv4 address, as that IPv4 address.
 RawAddress Unmapped(const RawAddress& address) {
   static constexpr std::array<unsigned char, 12> kMappedPrefix = {0, 0, 0, 0, 0,    0,
@@ -258,7 +265,8 @@ std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const Sock
   return OwnerOfConnected(*own, local.port, *peer, remote.port);
 }
 
-std::optional<uid_t> PeerSocketOwner(int connection) {
+std::optional<uid_t> PeerSocketOwner(int connection, SocketAddress* own_end,
+                                     SocketAddress* peer_end) {
   sockaddr_storage ours{};
   sockaddr_storage theirs{};
   socklen_t our_size = sizeof ours;
@@ -272,6 +280,8 @@ std::optional<uid_t> PeerSocketOwner(int connection) {
   const std::optional<RawAddress> own = FromSocketAddress(ours, our_port);
   const std::optional<RawAddress> peer = FromSocketAddress(theirs, their_port);
   if (!own || !peer) return std::nullopt;
+  if (own_end != nullptr) *own_end = {Text(*own), our_port};
+  if (peer_end != nullptr) *peer_end = {Text(*peer), their_port};
   // The peer's socket has the ends swapped: its own address is our peer.
   return OwnerOfConnected(Unmapped(*peer), their_port, Unmapped(*own), our_port);
 }

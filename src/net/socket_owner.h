@@ -30,8 +30,11 @@ std::optional<uid_t> ConnectedSocketOwner(const SocketAddress& local, const Sock
 // sockets of this machine (one a server accepted over loopback, say): the socket whose own
 // address is `connection`'s peer and whose peer is `connection` itself. An IPv4 peer of an
 // IPv6 socket is looked up as the IPv4 socket it is. nullopt when `connection` has no peer,
-// the peer is not on this machine or the kernel does not tell.
-std::optional<uid_t> PeerSocketOwner(int connection);
+// the peer is not on this machine or the kernel does not tell. `own_end` and `peer_end`, when
+// given, receive `connection`'s own address and its peer's as found on the way (numeric, an
+// IPv4 peer of an IPv6 socket in its ::ffff: form), so that a server need not ask again.
+std::optional<uid_t> PeerSocketOwner(int connection, SocketAddress* own_end = nullptr,
+                                     SocketAddress* peer_end = nullptr);
 
 // The owner of the socket listening at `at`, or at the wildcard address of its family on the
 // same port; nullopt when none listens there or the kernel does not tell.

@@ -113,6 +113,51 @@ TEST_F(ServerGuardTest, IdleConnectionsDoNotHoldUpAQuote) {
   }
 }
 
+// Requests that make the server wait: for a body still to come, or for a reply scripted to
+// wait. However their whole head arrived with the connection, none holds up a quote asked after
+// it: three of them open, the quote is answered and they are still waiting.
+struct Holder {
+  const char* name;
+  const char* method;
+  const char* path;
+  const char* lines;
+};
+
+class HeldRequestTest : public ServerGuardTest, public ::testing::WithParamInterface<Holder> {};
+
+TEST_P(HeldRequestTest, HoldsUpNoOneElse) {
+  lumetta_server::ScriptedReply silent;
+  silent.no_answer = true;
+  silent.delay = 10min;  // cut short when the server stops
+  server_.Script("/held", silent);
+  const std::string held_request = std::string(GetParam().method) + " " + GetParam().path +
+                                   " HTTP/1.1\r\nHost: " + server_.host() + "\r\n" +
+                                   GetParam().lines + "\r\n";
+  std::vector<int> held;
+  for (int count = 0; count < 3; ++count) {
+    held.push_back(Connect(server_.port()));
+    ASSERT_EQ(::send(held.back(), held_request.data(), held_request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(held_request.size()));
+  }
+  EXPECT_NE(Exchange(server_.port(), QuoteRequest(), 5s).find("\r\nau,"), std::string::npos);
+  for (const int socket : held) {
+    pollfd watched{socket, POLLIN, 0};
+    EXPECT_EQ(::poll(&watched, 1, 0), 0) << "a held request was dealt with first";
+  }
+  server_.Stop();
+  for (const int socket : held) ::close(socket);
+}
+
+INSTANTIATE_TEST_SUITE_P(ServerGuardTest, HeldRequestTest,
+                         ::testing::Values(Holder{"BodyToCome", "POST", wire::kPricePath.data(),
+                                                  "Content-Length: 10\r\n"},
+                                           Holder{"ChunksToCome", "POST", wire::kPricePath.data(),
+                                                  "Transfer-Encoding: chunked\r\n"},
+                                           Holder{"ScriptedToWait", "GET", "/held", ""}),
+                         [](const ::testing::TestParamInfo<Holder>& info) {
+                           return std::string(info.param.name);
+                         });
+
 // Another account opens more connections than the server serves at once: past its share they
 // are closed unanswered, its held ones go on, and this account's request is answered.
 TEST_F(ServerGuardTest, AnAccountPastItsShareIsClosedAtOnceAndTheOthersAreServed) {
