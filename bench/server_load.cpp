@@ -67,6 +67,7 @@
 #include "net/cache_buster.h"
 #include "net/http_request.h"
 #include "net/wire_paths.h"
+#include "server/heap_settings.h"
 #include "server/quote_server.h"
 
 namespace {
@@ -535,6 +536,7 @@ int RunDay(Options options) {
   // at its smallest, and at the end at its fullest, the most it can grow in a day.
   const double warm_up = static_cast<double>(options.warm_up_requests);
   // As lumetta-server sets it up, but for the clock.
+  lumetta_server::ShareOneHeap();
   lumetta_server::ServerOptions server_options;
   server_options.seed = 1;
   server_options.log_capacity = 0;

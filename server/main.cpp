@@ -56,6 +56,7 @@
 #include <vector>
 
 #include "server/fault_mode.h"
+#include "server/heap_settings.h"
 #include "server/live/live_book.h"
 #include "server/live/source_reply.h"
 #include "server/live/sources_file.h"
@@ -271,6 +272,7 @@ std::string JoinedNames(const std::vector<std::string>& names) {
 }
 
 int main(int argc, char** argv) {
+  lumetta_server::ShareOneHeap();
   for (int index = 1; index < argc; ++index) {
     if (std::string_view(argv[index]) == "--help") {
       std::cout << kUsage;
