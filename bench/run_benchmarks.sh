@@ -6,7 +6,7 @@
 #      frameless window (bare_window)
 #   2. peak memory (VmHWM) a few seconds after that first paint, the same three programs
 #   3. processor time idling at the 3 s refresh, Tessal away from the edges and docked at the
-#      top edge (where the 100 ms docking tick runs), beside peers where they are installed:
+#      top edge, in turn and a few times each, beside peers where they are installed:
 #      a minimal PyQt 6 panel fetching the same list every 3 s (pyqt_panel.py) and conky
 #      showing it through curl (conky_panel.conf, its curl children included), and the bare
 #      window waking for an empty 100 ms timer
@@ -27,6 +27,7 @@
 #
 #   bench/run_benchmarks.sh [BUILD_DIR]      BUILD_DIR defaults to build-bench at the top
 # Environment: RUNS (launches per program, 15), HOLD_SECONDS (5), IDLE_SECONDS (60),
+# IDLE_ROUNDS (3: Tessal's idle, away and docked in turn, each this many times; the medians),
 # IDLE_SETTLE_SECONDS (65: the idle figures are taken once Tessal has shown every headline of
 # the demonstration server once, so that no headline's glyphs are drawn for the first time).
 # The server's part: SERVER_PANELS (1000), LOAD_SECONDS (60), DAY_REQUESTS (400000, after a
@@ -41,6 +42,7 @@ build=$(realpath -m "${1:-$root/build-bench}")
 runs=${RUNS:-15}
 hold=${HOLD_SECONDS:-5}
 idle=${IDLE_SECONDS:-60}
+idle_rounds=${IDLE_ROUNDS:-3}
 settle=${IDLE_SETTLE_SECONDS:-65}
 panels=${SERVER_PANELS:-1000}
 load_seconds=${LOAD_SECONDS:-60}
@@ -359,9 +361,19 @@ idle() {
   value_of vmhwm_kb <"$work/probe.out" >"$work/idle_rss_$name"
 }
 note "3. idle at the 3 s refresh"
-for name in tessal tessal_docked pyqt conky bare_tick; do idle "$name"; done
-cpu_percent=$(cat "$work/idle_tessal")
-cpu_docked=$(cat "$work/idle_tessal_docked")
+# Docked against away is a ratio of two small figures that move between launches as much as
+# they differ: Tessal's two places are measured in turn, $idle_rounds times each, and their
+# medians compared.
+for name in tessal tessal_docked; do : >"$work/idle_rounds_$name"; done
+for round in $(seq "$idle_rounds"); do
+  for name in tessal tessal_docked; do
+    idle "$name"
+    cat "$work/idle_$name" >>"$work/idle_rounds_$name"
+  done
+done
+for name in pyqt conky bare_tick; do idle "$name"; done
+cpu_percent=$(median <"$work/idle_rounds_tessal")
+cpu_docked=$(median <"$work/idle_rounds_tessal_docked")
 cpu_pyqt=$(cat "$work/idle_pyqt")
 cpu_conky=$(cat "$work/idle_conky")
 cpu_floor=$(cat "$work/idle_bare_tick")
