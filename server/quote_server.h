@@ -82,9 +82,11 @@ struct ScriptedReply {
 // the server under a name of its own; a body is refused (413) except on scripted paths, as no
 // endpoint takes one; /Demo/Drive.asp changes prices only for a GET from this account that no
 // other web page sent (403 otherwise). Requests are read within the limits of
-// server/recording_stream.h and served on a thread each, kMaxConnections at a time, of which
-// one account (the owner of the client's socket) holds at most kMaxConnectionsPerAccount: a
-// connection past its account's share is closed at once, unanswered.
+// server/recording_stream.h. One that came whole with its connection, with no body, is answered
+// on the accepting thread unless a script or the fault mode may make it wait; any other is
+// served on a thread of its own, kMaxConnections at a time. One account (the owner of the
+// client's socket) holds at most kMaxConnectionsPerAccount connections: one past its account's
+// share is closed at once, unanswered.
 class QuoteServer {
  public:
   static constexpr int kMaxConnections = 256;
