@@ -643,8 +643,7 @@ class QuoteServer::Impl {
     if (text::EqualsIgnoreAsciiCase(path, wire::kPricePath)) {
       if (options_.live) {
         options_.live->NoteDemand();
-        RecordLiveDay();
-        return text::Utf8ToGbk(options_.live->QuoteListText());
+        return LiveQuoteList();
       }
       return text::Utf8ToGbk(QuoteListText());
     }
@@ -788,6 +787,22 @@ class QuoteServer::Impl {
     if (day_) RecordDay(book_.Quotes());
   }
 
+  // Live: the quote list in GBK, made again only when the book has changed. A thousand panels
+  // ask for the same list between two answers of a source; the day is recorded when it changes.
+  std::string LiveQuoteList() {
+    const std::uint64_t revision = options_.live->Revision();
+    {
+      std::lock_guard lock(mutex_);
+      if (live_list_ && live_list_->first == revision) return live_list_->second;
+    }
+    RecordLiveDay();
+    std::string list = text::Utf8ToGbk(options_.live->QuoteListText());
+    std::lock_guard lock(mutex_);
+    // Made from the book as it was at `revision` or later: a later revision makes it again.
+    live_list_.emplace(revision, list);
+    return list;
+  }
+
   // Live: the quotes the book serves join the day at their own market time, with the open and
   // previous close where their source gives them.
   void RecordLiveDay() {
@@ -842,6 +857,8 @@ class QuoteServer::Impl {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;  // the log grew, or the server is stopping
   std::map<std::string, ScriptedReply> scripts_;
+  // The live quote list and the book's revision it was made at.
+  std::optional<std::pair<std::uint64_t, std::string>> live_list_;
   std::deque<LoggedRequest> log_;
   size_t logged_count_ = 0;  // since the start or the last ClearLog
   PriceBook book_;

@@ -97,6 +97,7 @@ std::optional<std::chrono::steady_clock::duration> LiveBook::PollOnce() {
     if (body) parsed = parse_(source, *body, request.symbols);
     std::lock_guard lock(mutex_);
     RecordAnswer(config_, source, request.symbols, parsed, now_(), links_);
+    ++revision_;
   }
   std::lock_guard lock(mutex_);
   const TimePoint now = now_();
@@ -120,6 +121,11 @@ void LiveBook::Run() {
     }
     if (stopping_) return;
   }
+}
+
+std::uint64_t LiveBook::Revision() const {
+  std::lock_guard lock(mutex_);
+  return revision_;
 }
 
 std::vector<LiveBook::Served> LiveBook::ServedQuotes() const {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -61,6 +62,10 @@ class LiveBook {
   // otherwise both are the last price. Plain ASCII.
   std::string QuoteListText() const;
 
+  // Changes whenever a source's answer is recorded, and only then: what the book serves is the
+  // same for the same revision.
+  std::uint64_t Revision() const;
+
   // The quote each product shows now, for the day's record.
   struct Served {
     std::string code;
@@ -91,6 +96,7 @@ class LiveBook {
   mutable std::mutex mutex_;
   std::condition_variable woken_;  // demand after a pause, or stopping
   LinkStates links_;
+  std::uint64_t revision_ = 0;
   std::map<std::string, TimePoint> next_slot_;
   std::map<std::string, std::size_t, std::less<>> sent_;
   std::optional<TimePoint> last_demand_;
