@@ -166,8 +166,6 @@ void Mini::Load() {
 
   KeepOnTop();
 
-  CountVisit();
-
   Skin::AttachIfPresent();
 
   show();
@@ -278,6 +276,9 @@ void Mini::ShowTrayIcon() {
   tray_shown_ = true;
   QTimer::singleShot(0, this, [this] {
     Tray::ShowTrayIcon();
+    // The start's visit is counted on a thread of its own; its thread and connection wait
+    // until the first quote is on screen.
+    CountVisit();
     details_.Release();
     // Once the icon is there: a chord another program holds is told in it.
     boss_key_.ReadStoredAndGrab();
