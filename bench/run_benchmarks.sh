@@ -31,7 +31,8 @@
 # IDLE_SETTLE_SECONDS (65: the idle figures are taken once Tessal has shown every headline of
 # the demonstration server once, so that no headline's glyphs are drawn for the first time).
 # The server's part: SERVER_PANELS (1000), LOAD_SECONDS (60), DAY_REQUESTS (400000, after a
-# tenth as many to warm up); ONLY=server measures that part alone (no display needed).
+# tenth as many to warm up); ONLY=server measures that part alone (no display needed),
+# ONLY=start the launches alone (1 and 2).
 # The peers come from Debian's python3-pyqt6 and conky-std (with curl); without them their
 # rows say so.
 set -euo pipefail
@@ -49,8 +50,8 @@ load_seconds=${LOAD_SECONDS:-60}
 day_requests=${DAY_REQUESTS:-400000}
 only=${ONLY:-}
 case "$only" in
-  "" | server) ;;
-  *) echo "ONLY must be empty or server" >&2 && exit 2 ;;
+  "" | server | start) ;;
+  *) echo "ONLY must be empty, server or start" >&2 && exit 2 ;;
 esac
 # Everything talks to loopback; a proxy from the environment must not take it elsewhere.
 export no_proxy="*" NO_PROXY="*"
@@ -344,6 +345,8 @@ rss_tessal=$(median <"$work/rss_tessal")
 rss_floor=$(median <"$work/rss_floor")
 rss_bare=$(median <"$work/rss_bare")
 
+# 3 and 4 are left out with ONLY=start.
+if [ "$only" != start ]; then
 # --- 3. idle processor time --------------------------------------------------------------
 # idle NAME: the process's idle share of a core (children included), and its peak RSS, into
 # $work/idle_NAME and $work/idle_rss_NAME; "-" where the program is not installed.
@@ -365,7 +368,7 @@ note "3. idle at the 3 s refresh"
 # they differ: Tessal's two places are measured in turn, $idle_rounds times each, and their
 # medians compared.
 for name in tessal tessal_docked; do : >"$work/idle_rounds_$name"; done
-for round in $(seq "$idle_rounds"); do
+for _ in $(seq "$idle_rounds"); do
   for name in tessal tessal_docked; do
     idle "$name"
     cat "$work/idle_$name" >>"$work/idle_rounds_$name"
@@ -401,6 +404,7 @@ get_price_us=$(median_us BM_GetPrice/real_time)
 get_price_ui_us=$(median_us BM_GetPriceUiThread/real_time)
 bare_get_us=$(median_us BM_BareCurlGet/real_time)
 growth_kb=$(awk -F, '$1 ~ /^rss_growth_kb_over_/ { print $2 }' "$work/get_price.csv")
+fi
 
 # --- table -------------------------------------------------------------------------------
 compare() {
@@ -417,22 +421,28 @@ compare "  processor time until then (ms)" "$paint_cpu_tessal" "$paint_cpu_floor
 compare "    against the bare window" "$paint_cpu_tessal" "$paint_cpu_bare" ""
 compare "peak RSS, VmHWM, median (kB)" "$rss_tessal" "$rss_floor" 1.10 0
 compare "  against the bare window" "$rss_tessal" "$rss_bare" "" 0
-compare "idle CPU, away from edges (%)" "$cpu_percent" "$cpu_budget" 1.00 3
-compare "idle CPU, docked at the top (%)" "$cpu_docked" "$docked_budget" 1.00 3
-compare "GetPrice vs bare GET, median (us)" "$get_price_us" "$bare_get_us" 1.50
-compare "  of it on the UI thread (us)" "$get_price_ui_us" "$bare_get_us" 1.50
-row "RSS growth, 10000 fetches (kB)" "$growth_kb" "1024" "" "" "(after 10000 to warm up)"
-echo
-echo "baselines: floor_panel (start, memory: the same job done minimally), the lightest peer"
-echo "  (idle away from the edges; 0.05 % where PyQt 6 is missing), 0.1 % (idle docked),"
-echo "  a bare libcurl GET (GetPrice)"
-echo "bare window: start $(fixed "$start_bare" 1) ms, processor time $(fixed "$paint_cpu_bare" 1) ms, peak RSS $(fixed "$rss_bare" 0) kB;"
-echo "  with an empty 100 ms timer it idles at $(fixed "$cpu_floor" 3) %"
-echo "peers, idle CPU with children (%) and peak RSS (kB): PyQt 6 panel $(fixed "$cpu_pyqt" 3) and"
-echo "  $(cat "$work/idle_rss_pyqt"), conky with curl $(fixed "$cpu_conky" 3) and $(cat "$work/idle_rss_conky");"
-echo "  Tessal $(fixed "$cpu_percent" 3) and $(cat "$work/idle_rss_tessal") away from the edges"
+if [ "$only" = start ]; then
+  echo
+  echo "baselines: floor_panel (the same job done minimally)"
+  echo "bare window: start $(fixed "$start_bare" 1) ms, processor time $(fixed "$paint_cpu_bare" 1) ms, peak RSS $(fixed "$rss_bare" 0) kB"
+else
+  compare "idle CPU, away from edges (%)" "$cpu_percent" "$cpu_budget" 1.00 3
+  compare "idle CPU, docked at the top (%)" "$cpu_docked" "$docked_budget" 1.00 3
+  compare "GetPrice vs bare GET, median (us)" "$get_price_us" "$bare_get_us" 1.50
+  compare "  of it on the UI thread (us)" "$get_price_ui_us" "$bare_get_us" 1.50
+  row "RSS growth, 10000 fetches (kB)" "$growth_kb" "1024" "" "" "(after 10000 to warm up)"
+  echo
+  echo "baselines: floor_panel (start, memory: the same job done minimally), the lightest peer"
+  echo "  (idle away from the edges; 0.05 % where PyQt 6 is missing), 0.1 % (idle docked),"
+  echo "  a bare libcurl GET (GetPrice)"
+  echo "bare window: start $(fixed "$start_bare" 1) ms, processor time $(fixed "$paint_cpu_bare" 1) ms, peak RSS $(fixed "$rss_bare" 0) kB;"
+  echo "  with an empty 100 ms timer it idles at $(fixed "$cpu_floor" 3) %"
+  echo "peers, idle CPU with children (%) and peak RSS (kB): PyQt 6 panel $(fixed "$cpu_pyqt" 3) and"
+  echo "  $(cat "$work/idle_rss_pyqt"), conky with curl $(fixed "$cpu_conky" 3) and $(cat "$work/idle_rss_conky");"
+  echo "  Tessal $(fixed "$cpu_percent" 3) and $(cat "$work/idle_rss_tessal") away from the edges"
+fi
 echo "start: $runs launches each, fork/exec to the window's first drawing on the X server"
 echo "processor time: the process's CPU-time clock (every thread); idle, plus the ticks of the"
 echo "  children it waited for"
 
-server_part
+[ "$only" = start ] || server_part
