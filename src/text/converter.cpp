@@ -4,25 +4,92 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace text {
 namespace {
 
-// Owns one conversion descriptor for the length of a call.
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (valid()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
+// iconv reports failure to open as the integer -1 cast to its handle type.
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
-  // iconv reports failure to open as the integer -1 cast to its handle type.
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+// Opening a descriptor looks the conversion up, may load its module and allocates its buffers
+// (tens of kilobytes), which costs more than converting a quote list. The process keeps a few
+// opened descriptors and lends each to one caller at a time, as iconv requires; the bound keeps
+// a server with a hundred threads from holding one on each.
+class DescriptorPool {
+ public:
+  // Never destroyed: a thread may still convert while the process exits.
+  static DescriptorPool& Shared() {
+    static auto* const pool = new DescriptorPool();  // NOLINT(cppcoreguidelines-owning-memory)
+    return *pool;
+  }
+
+  // A descriptor in its initial shift state, or kNoDescriptor when the system cannot convert.
+  iconv_t Take(const char* to, const char* from) {
+    iconv_t cd = kNoDescriptor;
+    {
+      const std::lock_guard lock(mutex_);
+      const auto kept = std::find_if(idle_.begin(), idle_.end(), [&](const Entry& entry) {
+        return entry.to == to && entry.from == from;
+      });
+      if (kept != idle_.end()) {
+        cd = kept->cd;
+        idle_.erase(kept);
+      }
+    }
+    if (cd == kNoDescriptor) return iconv_open(to, from);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return cd;
+  }
+
+  // Takes back a descriptor from Take, keeping it unless enough are kept already; the oldest
+  // kept gives way, so that the charsets in use now are the ones kept.
+  void Give(const char* to, const char* from, iconv_t cd) {
+    iconv_t dropped = kNoDescriptor;
+    {
+      const std::lock_guard lock(mutex_);
+      if (idle_.size() == kKept) {
+        dropped = idle_.front().cd;
+        idle_.erase(idle_.begin());
+      }
+      idle_.push_back({to, from, cd});
+    }
+    if (dropped != kNoDescriptor) iconv_close(dropped);
+  }
+
+ private:
+  DescriptorPool() = default;
+
+  static constexpr std::size_t kKept = 4;
+  struct Entry {
+    std::string to;
+    std::string from;
+    iconv_t cd;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> idle_;  // oldest first
+};
+
+// One descriptor from the pool for the length of a call.
+class Lease {
+ public:
+  Lease(const char* to, const char* from)
+      : to_(to), from_(from), cd_(DescriptorPool::Shared().Take(to, from)) {}
+  ~Lease() {
+    if (valid()) DescriptorPool::Shared().Give(to_, from_, cd_);
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+
+  bool valid() const { return cd_ != kNoDescriptor; }
   iconv_t get() const { return cd_; }
 
  private:
+  const char* to_;
+  const char* from_;
   iconv_t cd_;
 };
 
@@ -30,7 +97,7 @@ class Iconv {
 
 std::optional<std::string> Convert(std::string_view input, const char* to, const char* from,
                                    std::string_view replacement, SkipRule skip) {
-  const Iconv converter(to, from);
+  const Lease converter(to, from);
   if (!converter.valid()) return std::nullopt;
 
   std::string out;

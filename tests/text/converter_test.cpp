@@ -36,6 +36,24 @@ TEST(ConverterTest, RejectedBytesAreReplacedAndTheRestConverted) {
   EXPECT_EQ(text::Convert(big + "\xFF", "UTF-8", "UTF-8", "!", OneByte), big + "!");
 }
 
+// A thread keeps its descriptors open between calls: each call still starts in the initial
+// shift state, and a pair of charsets never gets another pair's descriptor.
+TEST(ConverterTest, EveryCallStartsAfreshWhateverTheThreadConvertedBefore) {
+  // ISO-2022-JP shifts to its two-byte set with ESC $ B, and this call does not shift back: a
+  // call that went on in the state the last one left would not shift again.
+  const auto first = text::Convert("日本", "ISO-2022-JP", "UTF-8", "?", OneByte);
+  ASSERT_TRUE(first && first->starts_with("\x1B$B")) << first.value_or("(none)");
+  EXPECT_EQ(text::Convert("日本", "ISO-2022-JP", "UTF-8", "?", OneByte), first);
+  // More pairs than a thread keeps open, in turn, twice.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(text::Convert("中", "GBK", "UTF-8", "?", OneByte), "\xD6\xD0");
+    EXPECT_EQ(text::Convert("\xD6\xD0", "UTF-8", "GBK", "?", OneByte), "中");
+    EXPECT_EQ(text::Convert("é", "ISO-8859-1", "UTF-8", "?", OneByte), "\xE9");
+    EXPECT_EQ(text::Convert("\xE9", "UTF-8", "ISO-8859-1", "?", OneByte), "é");
+    EXPECT_EQ(text::Convert("A", "UTF-16LE", "UTF-8", "?", OneByte), std::string("A\0", 2));
+  }
+}
+
 TEST(ConverterTest, Utf8CharacterLengths) {
   EXPECT_EQ(text::Utf8CharLength(""), 0U);
   EXPECT_EQ(text::Utf8CharLength("a"), 1U);
