@@ -75,6 +75,32 @@ int CheckPeer(void* user, char* server_ip, char* own_ip, int server_port, int ow
   return CURL_PREREQFUNC_OK;
 }
 
+// Lends out the easy handle this thread keeps for transfers without a cookie jar, and takes it
+// back with every option at its default, so that nothing points into a finished transfer.
+// Making and freeing a handle per transfer (its buffers and the wake-up socket pair of its own
+// multi handle) cost a panel's tick more than the request itself. Cookies and a share would
+// survive the reset, which is why transfers with a jar never borrow it.
+class BorrowedHandle {
+ public:
+  BorrowedHandle() {
+    if (!Kept()) Kept().reset(curl_easy_init());
+  }
+  ~BorrowedHandle() {
+    if (Kept()) curl_easy_reset(Kept().get());
+  }
+  BorrowedHandle(const BorrowedHandle&) = delete;
+  BorrowedHandle& operator=(const BorrowedHandle&) = delete;
+
+  // Null when curl could not make one; the next transfer tries again.
+  CURL* get() const { return Kept().get(); }
+
+ private:
+  static std::unique_ptr<CURL, EasyDeleter>& Kept() {
+    thread_local std::unique_ptr<CURL, EasyDeleter> handle;
+    return handle;
+  }
+};
+
 // The user's own list of hosts that bypass a proxy, with loopback always among them.
 std::string NoProxyList() {
   std::string list = "localhost,127.0.0.0/8,::1";
@@ -175,9 +201,15 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
                                 const std::atomic<bool>* abort, CookieJar* cookies) {
   InitCurlOnce();
   TransferOutcome outcome;
-  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-  if (!easy) return outcome;
-  CURL* handle = easy.get();
+  std::optional<BorrowedHandle> borrowed;
+  std::unique_ptr<CURL, EasyDeleter> own_handle;
+  if (cookies == nullptr) {
+    borrowed.emplace();
+  } else {
+    own_handle.reset(curl_easy_init());
+  }
+  CURL* const handle = borrowed ? borrowed->get() : own_handle.get();
+  if (handle == nullptr) return outcome;
 
   HeaderList headers;
   for (const std::string& line : request.header_lines) {
@@ -200,6 +232,8 @@ TransferOutcome PerformTransfer(const PreparedRequest& request, const HttpLimits
   curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  // A kept handle would otherwise keep the connection open until its thread's next transfer.
+  curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(limits.connect_timeout.count()));
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_timeout.count()));

@@ -29,7 +29,8 @@ struct TransferOutcome {
 
 class CookieJar;
 
-// Runs one transfer on its own easy handle, created and released here. Before anything is sent
+// Runs one transfer on a connection of its own: with a cookie jar on an easy handle of its own,
+// without one on the handle its thread keeps, all options set afresh. Before anything is sent
 // on a connection to a loopback address, the server's end of it must belong to this process's
 // user: another account's server is never spoken to. Loopback is never reached through a proxy.
 // `abort`, when given, is polled while the transfer waits and ends it early once set. `cookies`,

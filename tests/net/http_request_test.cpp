@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/curl_transfer.h"
 #include "tests/support/local_server.h"
 #include "tests/support/loopback_port.h"
 #include "text/gbk.h"
@@ -46,22 +47,45 @@ class HttpRequestTest : public LocalServerTest {
   }
 };
 
+// The head of a plain GET of `target`: exactly the widget's fixed headers, in order.
+std::string PlainGetHead(const std::string& host, const std::string& target) {
+  return "GET " + target + " HTTP/1.1\r\nHost: " + host +
+         "\r\n"
+         "Accept: */*\r\n"
+         "Accept-Language: zh-cn\r\n"
+         "User-Agent: " +
+         kUserAgent +
+         "\r\n"
+         "Cache-Control: no-cache\r\n"
+         "\r\n";
+}
+
 TEST_F(HttpRequestTest, GetSendsExactlyTheFixedHeadersInOrder) {
   Send(Url("/Soft/Price.asp?Type=0&r=1"), "GET", "", "", "", "");
   const auto sent = OnlyRequest();
-  EXPECT_EQ(sent.head,
-            "GET /Soft/Price.asp?Type=0&r=1 HTTP/1.1\r\n"
-            "Host: " +
-                server_.host() +
-                "\r\n"
-                "Accept: */*\r\n"
-                "Accept-Language: zh-cn\r\n"
-                "User-Agent: " +
-                kUserAgent +
-                "\r\n"
-                "Cache-Control: no-cache\r\n"
-                "\r\n");
+  EXPECT_EQ(sent.head, PlainGetHead(server_.host(), "/Soft/Price.asp?Type=0&r=1"));
   EXPECT_TRUE(sent.body.empty());
+}
+
+// A thread keeps its easy handle between transfers: a request takes nothing over from those
+// made before it on the same thread, a cookie jar's included.
+TEST_F(HttpRequestTest, ARequestTakesNothingFromTheOnesBeforeItOnItsThread) {
+  ScriptedReply sets_cookie = Reply(200, "ok");
+  sets_cookie.headers.emplace_back("Set-Cookie", "kept=1; Path=/");
+  server_.Script("/jar", sets_cookie);
+  Code::CookieJar jar;
+  Code::PreparedRequest with_jar;
+  with_jar.url = Url("/jar");
+  with_jar.method = "GET";
+  ASSERT_TRUE(Code::PerformTransfer(with_jar, Code::HttpLimits{}, nullptr, &jar).completed);
+  ASSERT_EQ(jar.Cookies().size(), 1u);
+  Send(Url("/post"), "POST", "a=1", "http://r.test/", "2", "k=v");
+  Send(Url("/Soft/Price.asp?Type=0&r=1"), "GET", "", "", "", "");
+  ASSERT_TRUE(server_.WaitForRequests(3, 5s));
+  const auto log = server_.Requests();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[2].head, PlainGetHead(server_.host(), "/Soft/Price.asp?Type=0&r=1"));
+  EXPECT_TRUE(log[2].body.empty());
 }
 
 TEST_F(HttpRequestTest, RefererAndCookieTakeTheirPlacesWhenGiven) {
