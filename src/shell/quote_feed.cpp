@@ -118,7 +118,7 @@ void QuoteFeed::ApplyPrice(const std::string& reply) {
                                               Utf8(GetPriceType(price_type_value_)));
   if (!update) return;
   applied_at_ = now_();
-  applied_clock_ = QTime::currentTime();
+  applied_wall_ = wall_now_();
   ClearStale();
   ShowAge();
   controls_.price->setText(QString::fromStdString(update->caption));
@@ -172,20 +172,23 @@ bool QuoteFeed::MarketTimeIsStale() const {
 }
 
 std::string QuoteFeed::StaleLine() const {
-  if (!market_time_) {
-    return quotes::StaleTipLine(applied_clock_.hour(), applied_clock_.minute(),
-                                applied_clock_.second());
-  }
   const auto local = [](const QDateTime& moment) {
     const QDate date = moment.date();
     const QTime time = moment.time();
     return quotes::LocalTime{date.year(), date.month(),  date.day(),
                              time.hour(), time.minute(), time.second()};
   };
-  const auto now =
-      std::chrono::duration_cast<std::chrono::milliseconds>(wall_now_().time_since_epoch());
+  const auto wall = [](std::chrono::system_clock::time_point moment) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count());
+  };
+  if (!market_time_) {
+    const quotes::LocalTime applied = local(wall(applied_wall_));
+    return quotes::StaleTipLine(applied.hour, applied.minute, applied.second);
+  }
   return quotes::StaleTipLine(local(QDateTime::fromSecsSinceEpoch(*market_time_)),
-                              local(QDateTime::fromMSecsSinceEpoch(now.count())));
+                              local(wall(wall_now_())));
 }
 
 void QuoteFeed::SetDetail(std::optional<std::int64_t> market_time, std::string no_quote_line) {

@@ -6,7 +6,6 @@
 
 #include <QColor>
 #include <QString>
-#include <QTime>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -107,10 +106,10 @@ class QuoteFeed {
   WallClock wall_now_;
   Listener listener_;
   // When the selected product was chosen and when its last quote was applied (monotonic),
-  // and that moment's local time, for the tip.
+  // and that moment on the wall clock, turned into local time only when the tip needs it.
   quotes::MonotonicTime chosen_at_{};
   std::optional<quotes::MonotonicTime> applied_at_;
-  QTime applied_clock_;
+  std::chrono::system_clock::time_point applied_wall_{};
   // What SetDetail told of the selected product.
   std::optional<std::int64_t> market_time_;
   std::string no_quote_line_;
