@@ -109,7 +109,8 @@ start_replica() {
 }
 # stop_replica FILE: what each source was asked goes to FILE.
 stop_replica() {
-  kill "$replica_pid"
+  # One that has ended already is reported by the wait, not stopped silently by set -e here.
+  kill "$replica_pid" 2>/dev/null || true
   wait "$replica_pid" || { cat "$work/replica.out" >&2; note "live_replica failed"; exit 1; }
   replica_pid=""
   mv "$work/replica.out" "$1"
@@ -126,7 +127,7 @@ start_load_server() {
   wait_for 10 load_server_port || { cat "$work/load_server.log" >&2; note "lumetta-server did not start"; exit 1; }
 }
 stop_load_server() {
-  kill "$load_server_pid"
+  kill "$load_server_pid" 2>/dev/null || true
   wait "$load_server_pid" || true
   load_server_pid=""
 }
