@@ -368,7 +368,8 @@ idle() {
 note "3. idle at the 3 s refresh"
 # Docked against away, and away against the PyQt panel, are ratios of small figures that move
 # between launches as much as they differ: the three are measured in turn, $idle_rounds times
-# each, and their medians compared.
+# each, and their medians compared. Each round starts with the next of them, so that none is
+# always the one measured first in a round.
 rounds=(tessal tessal_docked pyqt)
 for name in "${rounds[@]}"; do : >"$work/idle_rounds_$name"; done
 for _ in $(seq "$idle_rounds"); do
@@ -378,6 +379,7 @@ for _ in $(seq "$idle_rounds"); do
   done
   # A peer that is not installed is said so once.
   [ "$(cat "$work/idle_pyqt")" != - ] || rounds=(tessal tessal_docked)
+  rounds=("${rounds[@]:1}" "${rounds[0]}")
 done
 for name in conky bare_tick; do idle "$name"; done
 cpu_percent=$(median <"$work/idle_rounds_tessal")
