@@ -61,9 +61,12 @@ std::string DecimalText(std::size_t value) {
   return std::string(digits, result.ptr);
 }
 
-PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const std::string& method,
-                        const std::string& data, const std::string& referer,
-                        const std::string& post_type, const std::string& cookie) {
+}  // namespace
+
+PreparedRequest PrepareRequest(const std::string& url, bool use_server_xml_http,
+                               const std::string& method, const std::string& data,
+                               const std::string& referer, const std::string& post_type,
+                               const std::string& cookie) {
   PreparedRequest request;
   request.ignore_certificate_errors = use_server_xml_http;
   request.method = NormalizeMethod(method);
@@ -88,7 +91,12 @@ PreparedRequest Prepare(const std::string& url, bool use_server_xml_http, const 
   return request;
 }
 
-}  // namespace
+HttpReply ReplyOf(const TransferOutcome& outcome, const std::string& charset) {
+  if (!outcome.completed) return {};
+  HttpReply reply{outcome.status, {}};
+  if (outcome.status == 200) reply.text = BytesToText(outcome.body, NormalizeCharset(charset));
+  return reply;
+}
 
 std::vector<std::string> BrowserHeaderLines(std::string_view referer) {
   std::vector<std::string> lines;
@@ -118,8 +126,8 @@ std::string HttpRequest(const std::string& url, bool use_server_xml_http, const 
         .text;
   }
   if (url.empty()) return {};
-  StartDetachedTransfer(Prepare(url, use_server_xml_http, method, data, referer, post_type, cookie),
-                        limits);
+  StartDetachedTransfer(
+      PrepareRequest(url, use_server_xml_http, method, data, referer, post_type, cookie), limits);
   return {};
 }
 
@@ -130,12 +138,8 @@ HttpReply HttpRequestReply(const std::string& url, bool use_server_xml_http,
                            const HttpLimits& limits) {
   if (url.empty()) return {};
   const PreparedRequest request =
-      Prepare(url, use_server_xml_http, method, data, referer, post_type, cookie);
-  const TransferOutcome outcome = PerformTransfer(request, limits, limits.abort);
-  if (!outcome.completed) return {};
-  HttpReply reply{outcome.status, {}};
-  if (outcome.status == 200) reply.text = BytesToText(outcome.body, NormalizeCharset(charset));
-  return reply;
+      PrepareRequest(url, use_server_xml_http, method, data, referer, post_type, cookie);
+  return ReplyOf(PerformTransfer(request, limits, limits.abort), charset);
 }
 
 }  // namespace Code

@@ -29,8 +29,8 @@ std::vector<std::string> BrowserHeaderLines(std::string_view referer = {});
 // Sends one HTTP request and returns the reply body decoded with `charset`, or empty text when
 // the transfer did not complete with final status 200 (redirects are followed). With `async`
 // the request is sent from a background worker and empty text is returned at once.
-// The panel itself never asks for `async`: its fetches run on workers of the Qt edge, which
-// need the reply. The fire-and-forget path stays because the routine's contract offers it to
+// The panel itself never asks for `async`: its fetches run on its event loop, which needs
+// the reply. The fire-and-forget path stays because the routine's contract offers it to
 // every caller (a sender that wants no answer, such as a usage ping), and its tests keep it
 // sound at process exit.
 std::string HttpRequest(const std::string& url, bool use_server_xml_http, const std::string& method,
@@ -58,5 +58,17 @@ HttpReply HttpRequestReply(const std::string& url, bool use_server_xml_http,
                            const std::string& referer, const std::string& post_type,
                            const std::string& cookie, const std::string& charset,
                            const HttpLimits& limits);
+
+struct PreparedRequest;
+struct TransferOutcome;
+
+// The request HttpRequestReply sends, for a caller that runs the transfer itself.
+PreparedRequest PrepareRequest(const std::string& url, bool use_server_xml_http,
+                               const std::string& method, const std::string& data,
+                               const std::string& referer, const std::string& post_type,
+                               const std::string& cookie);
+
+// What HttpRequestReply returns for a transfer that ended with `outcome`.
+HttpReply ReplyOf(const TransferOutcome& outcome, const std::string& charset);
 
 }  // namespace Code

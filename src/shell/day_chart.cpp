@@ -31,7 +31,7 @@ DayChart::DayChart(QWidget* panel, std::string server_host, const StartupBudget&
                    Sources sources)
     : panel_(panel),
       server_host_(std::move(server_host)),
-      fetch_(panel, budget),
+      fetch_(budget),
       sources_(std::move(sources)) {}
 
 DayChart::~DayChart() {

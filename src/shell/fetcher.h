@@ -1,44 +1,54 @@
 #pragma once
 
-// One kind of fetch (quotes, news, the update check) made off the user-interface thread, with
-// its result applied on it, so a slow or silent server never freezes the panel. Fetches of one
-// kind never overlap: while one runs, a new one is not started.
+// One kind of fetch (quotes, news, the update check) made on the user-interface thread's own
+// event loop: the thread watches the connection instead of waiting on it, so a slow or silent
+// server never freezes the panel and a tick needs no second thread. Fetches of one kind never
+// overlap: while one runs, a new one is not started.
 
+#include <array>
 #include <functional>
+#include <map>
 #include <memory>
-#include <thread>
+#include <string>
 
+#include "net/curl_transfer.h"
+#include "net/event_transfer.h"
 #include "net/http_request.h"
 
-class QObject;
+class QSocketNotifier;
+class QTimer;
 
 namespace shell {
 
 class Fetcher {
  public:
-  // The request, given the limits to pass on (they carry the flag that abandons it).
-  using Work = std::function<Code::HttpReply(const Code::HttpLimits& limits)>;
-  // What to do with the reply (empty text: failure), on the receiver's thread.
+  // What to do with the reply (status 0 and empty text: failure).
   using Apply = std::function<void(const Code::HttpReply& reply)>;
 
-  explicit Fetcher(QObject* receiver);
-  // Abandons a running request and waits for its thread; its result is never applied.
+  Fetcher();
+  // Abandons a running request; its result is never applied.
   ~Fetcher();
   Fetcher(const Fetcher&) = delete;
   Fetcher& operator=(const Fetcher&) = delete;
 
-  // False, and nothing starts, while a fetch of this kind is still running or unapplied.
-  bool Start(Work work, Apply apply);
-  bool Busy() const { return busy_; }
+  // Sends `request` within the default limits; `apply` gets the reply decoded with `charset`.
+  // False, and nothing starts, while a fetch of this kind is still running.
+  bool Start(const Code::PreparedRequest& request, const std::string& charset, Apply apply);
+  bool Busy() const { return transfer_.Busy(); }
 
  private:
-  struct Shared;
-  // The worker's loop: one request at a time, each reply handed to the receiver's thread.
-  void Serve();
-  QObject* receiver_;
-  std::shared_ptr<Shared> shared_;
-  std::thread thread_;
-  bool busy_ = false;
+  void WatchSocket(int fd, Code::EventTransfer::Watch watch);
+  void SetTimer(long delay_ms);
+  // Ends the watch of one socket: its notifiers go once control is back in the event loop,
+  // since one of them may be the very one reporting now.
+  void Unwatch(int fd);
+
+  // The timer also parents the notifiers, so that none outlives this object.
+  std::unique_ptr<QTimer> timer_;
+  // Per watched socket: its read and its write notifier, each made when first needed.
+  std::map<int, std::array<QSocketNotifier*, 2>> notifiers_;
+  // Last, so that it goes first: a running transfer is abandoned before its loop.
+  Code::EventTransfer transfer_;
 };
 
 }  // namespace shell

@@ -54,7 +54,7 @@ Mini::Mini(Environment environment, QWidget* parent)
                  chart_.OnQuote(code, buy);
                },
                [this] { details_.Tick(); }}),
-      details_(this, environment_.server_host, environment_.now, tip_,
+      details_(environment_.server_host, environment_.now, tip_,
                [this](std::optional<std::int64_t> market_time, std::string no_source_line) {
                  quotes_.SetDetail(market_time, std::move(no_source_line));
                }),

@@ -27,7 +27,7 @@ NewsFeed::NewsFeed(QWidget* panel, Control* label, const StartupBudget& budget,
       server_host_(std::move(server_host)),
       open_page_(std::move(open_page)),
       timer_(MakeTimer(panel, "NewsTimer", kLoadingIntervalMs)),
-      fetch_(panel, budget) {
+      fetch_(budget) {
   QObject::connect(timer_, &QTimer::timeout, panel_, [this] { Tick(); });
 }
 

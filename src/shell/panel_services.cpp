@@ -24,7 +24,7 @@ PanelServices::PanelServices(Panel panel, const Environment& environment, MenuIt
       menu_item_(std::move(menu_item)),
       ini_(ini),
       timer_(MakeTimer(panel_.widget, "CountTimer", 60000)),
-      update_fetch_(panel_.widget, budget) {
+      update_fetch_(budget) {
   QObject::connect(timer_, &QTimer::timeout, panel_.widget, [this] { CountVisit(); });
 }
 

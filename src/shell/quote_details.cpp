@@ -10,13 +10,12 @@
 
 namespace shell {
 
-QuoteDetails::QuoteDetails(QObject* receiver, std::string server_host, StartupBudget::Clock now,
-                           TrayTipParts& tip, Told told)
+QuoteDetails::QuoteDetails(std::string server_host, StartupBudget::Clock now, TrayTipParts& tip,
+                           Told told)
     : server_host_(std::move(server_host)),
       now_(std::move(now)),
       tip_(tip),
-      told_(std::move(told)),
-      fetcher_(receiver) {}
+      told_(std::move(told)) {}
 
 void QuoteDetails::Select(const std::string& code) {
   code_ = quotes::FindProduct(code) != nullptr ? code : std::string();
@@ -61,9 +60,8 @@ void QuoteDetails::Ask() {
   }
   // Always in the background: start-up does not wait for what only the tip shows.
   const bool started =
-      fetcher_.Start([url = endpoints::QuoteDetailUrl(server_host_, code_)](
-                         const Code::HttpLimits& limits) { return FetchServerText(url, limits); },
-                     [this, asked = code_](const Code::HttpReply& reply) { Apply(asked, reply); });
+      StartServerText(fetcher_, endpoints::QuoteDetailUrl(server_host_, code_),
+                      [this, asked = code_](const Code::HttpReply& reply) { Apply(asked, reply); });
   // While the previous request is out, its reply asks again for the product now selected.
   if (started) asked_at_ = now_();
 }

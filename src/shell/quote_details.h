@@ -2,7 +2,7 @@
 
 // The selected product's detail from the quote server (/Soft/Quote.asp): asked for when a
 // product is selected and then at most once a minute while the panel fetches prices, always
-// off the user-interface thread. It owns the tip's source part and tells the quote feed the
+// in the background. It owns the tip's source part and tells the quote feed the
 // market time and whether the server has a source at all. A server without the endpoint (404)
 // is not asked again until the next product switch, and the panel is then as it was before.
 
@@ -17,8 +17,6 @@
 #include "shell/startup_budget.h"
 #include "shell/tray_tip_parts.h"
 
-class QObject;
-
 namespace shell {
 
 // How often the detail of the same product is asked for again.
@@ -31,8 +29,7 @@ class QuoteDetails {
   using Told =
       std::function<void(std::optional<std::int64_t> market_time, std::string no_source_line)>;
 
-  QuoteDetails(QObject* receiver, std::string server_host, StartupBudget::Clock now,
-               TrayTipParts& tip, Told told);
+  QuoteDetails(std::string server_host, StartupBudget::Clock now, TrayTipParts& tip, Told told);
 
   // A product was selected (start-up included): its source is unknown until its detail
   // comes, which is asked for at once. `code` is the lower-case catalogue code; any other

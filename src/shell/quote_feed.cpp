@@ -34,7 +34,7 @@ QuoteFeed::QuoteFeed(QWidget* panel, Controls controls, MenuItemLookup menu_item
       server_host_(std::move(server_host)),
       timer_(MakeTimer(panel, "PriceTimer", 3000)),
       stale_timer_(MakeTimer(panel, "StaleTimer", 0)),
-      fetch_(panel, budget),
+      fetch_(budget),
       now_(std::move(now)),
       wall_now_(std::move(wall_now)),
       listener_(std::move(listener)),

@@ -3,21 +3,33 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/curl_transfer.h"
 #include "net/http_request.h"
 
 namespace shell {
 
+namespace {
+
+constexpr char kServerCharset[] = "gb2312";
+
+}  // namespace
+
 Code::HttpReply FetchServerText(const std::string& url, const Code::HttpLimits& limits) {
-  return Code::HttpRequestReply(url, false, "GET", "", "", "", "", "gb2312", limits);
+  return Code::HttpRequestReply(url, false, "GET", "", "", "", "", kServerCharset, limits);
 }
 
-ServerText::ServerText(QObject* receiver, const StartupBudget& budget)
-    : fetcher_(receiver), budget_(budget) {}
+bool StartServerText(Fetcher& fetcher, const std::string& url, Fetcher::Apply apply) {
+  return fetcher.Start(Code::PrepareRequest(url, false, "GET", "", "", "", ""), kServerCharset,
+                       std::move(apply));
+}
+
+ServerText::ServerText(const StartupBudget& budget) : budget_(budget) {}
 
 void ServerText::Get(const std::string& url, Apply apply) {
   if (budget_.StartupOver()) {
-    fetcher_.Start([url](const Code::HttpLimits& limits) { return FetchServerText(url, limits); },
-                   [apply = std::move(apply)](const Code::HttpReply& reply) { apply(reply.text); });
+    StartServerText(fetcher_, url, [apply = std::move(apply)](const Code::HttpReply& reply) {
+      apply(reply.text);
+    });
     return;
   }
   const std::chrono::milliseconds left = budget_.Left();

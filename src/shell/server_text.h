@@ -8,18 +8,18 @@
 #include "shell/fetcher.h"
 #include "shell/startup_budget.h"
 
-class QObject;
-
 namespace shell {
 
 // The request that every text from the quote server is fetched with: a GET of `url`, its
 // reply decoded from GB2312.
 Code::HttpReply FetchServerText(const std::string& url, const Code::HttpLimits& limits);
+// The same request, fetched in the background by `fetcher`; false when it did not start.
+bool StartServerText(Fetcher& fetcher, const std::string& url, Fetcher::Apply apply);
 
 // One kind of text from the quote server (the quote list, the headlines, the version record).
 class ServerText {
  public:
-  ServerText(QObject* receiver, const StartupBudget& budget);
+  explicit ServerText(const StartupBudget& budget);
 
   // What to do with the decoded reply, the empty text on failure.
   using Apply = std::function<void(const std::string& reply)>;

@@ -2,7 +2,7 @@
 
 // While the panel starts, its requests to the quote server run at once and share one time
 // budget, so a silent server cannot keep the panel away for long. Once start-up is over,
-// each kind of request goes to its own background worker instead.
+// each kind of request runs in the background on the event loop instead.
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,5 @@
 // Start-up's requests share one time budget, measured on the panel's own clock.
 
-#include <QObject>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -23,8 +22,7 @@ TEST_F(ServerTextTest, EachStartUpRequestGetsOnlyWhatIsLeftOfTheBudget) {
   Server().Script("/late", late);
   std::chrono::steady_clock::time_point now{};
   shell::StartupBudget budget([&now] { return now; });
-  QObject receiver;
-  shell::ServerText text(&receiver, budget);
+  shell::ServerText text(budget);
   std::vector<std::string> replies;
   const auto get = [&](const std::string& path) {
     text.Get("http://" + Server().host() + path,
