@@ -1,5 +1,8 @@
 #include "server/live/live_config.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -99,6 +102,10 @@ std::optional<int> ReadZone(std::string_view value) {
   return value[0] == '-' ? -offset : offset;
 }
 
+// What libcurl refuses in a host name besides blanks and braces (a line with a control
+// character is refused whole). Such a source would fail on every poll.
+constexpr std::string_view kNotInHost = "/:#?!@[]\\$'\"^`*<>=;,+&()%";
+
 // The address must be https, or plain http to this machine (a local replica of a source).
 // Whatever names a host in another way (user info, no host) is refused rather than guessed.
 std::optional<std::string> CheckUrl(std::string_view url) {
@@ -130,7 +137,18 @@ std::optional<std::string> CheckUrl(std::string_view url) {
   }
   if (host.empty()) return "url has no host";
   if (host.find('{') != std::string_view::npos) return "url has {code} in its host";
-  if (port && (port->empty() || !std::all_of(port->begin(), port->end(), IsDigit))) {
+  if (host.front() == '[') {
+    const std::string inside(host.substr(1, host.size() - 2));
+    in6_addr address{};
+    if (::inet_pton(AF_INET6, inside.c_str(), &address) != 1) {
+      return "url has no IPv6 address between [ and ]";
+    }
+  } else if (host.find_first_of(kNotInHost) != std::string_view::npos) {
+    return "url has a character in its host that no host name has";
+  }
+  if (port &&
+      (port->empty() || port->size() > 5 || !std::all_of(port->begin(), port->end(), IsDigit) ||
+       std::stoi(std::string(*port)) > 65535)) {
     return "url has a malformed port";
   }
   if (plain) {

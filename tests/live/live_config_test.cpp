@@ -105,6 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"PlainHttpElsewhere", "[source s]\nurl = http://example.org/{codes}\n", 2, "https"},
         Refusal{"LoopbackAsUserInfo", "[source s]\nurl = http://127.0.0.1@example.org/{code}\n", 2,
                 "user info"},
+        // Addresses libcurl would refuse on every poll.
+        Refusal{"AmpersandInHost", "[source s]\nurl = https://hq&sinajs.cn/{codes}\n", 2,
+                "host name"},
+        Refusal{"BracketsWithoutIpv6", "[source s]\nurl = https://[::g]/{codes}\n", 2, "IPv6"},
+        Refusal{"PortAboveTheLast", "[source s]\nurl = https://a.example:65536/{codes}\n", 2,
+                "port"},
         Refusal{"ChainUnknownSource", kSourceText + "[product au]\nchain = s:A t:B\n", 7,
                 "unknown source"},
         Refusal{"ChainLinkMalformed", kSourceText + "[product au]\nchain = s-hf_XAU\n", 7,
