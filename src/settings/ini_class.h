@@ -4,6 +4,7 @@
 // Failures are never reported: a read that finds nothing gives the empty text, a write that
 // cannot be done is lost and the program goes on with the values it holds.
 
+#include <optional>
 #include <string>
 
 // One settings file, owned by whoever holds the object (the panel holds one), so no path is
@@ -11,7 +12,7 @@
 class IniClass {
  public:
   // Sets the full path of the settings file (`IniFileName`). Until it is set, reads give the
-  // empty text and writes go nowhere.
+  // empty text and writes go nowhere. An open batch is stored first.
   void SetIniFile(const std::string& file_name);
   const std::string& IniFileName() const { return ini_file_name_; }
 
@@ -29,6 +30,22 @@ class IniClass {
   // Removes `key` from `section`; the rest of the file stays as it was.
   void DeleteIniString(const std::string& section, const std::string& key) const;
 
+  // Start-up stores several values in a row. From BeginBatch to EndBatch reads and writes work
+  // on the file's text read once, and EndBatch stores the outcome with one durable write instead
+  // of one per value (none when nothing changed). The file ends as the same writes one by one
+  // would have left it. EndBatch with no batch open does nothing.
+  void BeginBatch();
+  void EndBatch();
+
  private:
+  struct Batch {
+    std::string content;
+    // A file that exists but cannot be read is never replaced.
+    bool can_write = false;
+    bool changed = false;
+  };
+
   std::string ini_file_name_;
+  // Writes go through const holders of the settings, as they would to the disk.
+  mutable std::optional<Batch> batch_;
 };

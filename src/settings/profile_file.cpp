@@ -144,37 +144,6 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// Only a regular file is read, directly or through a link: opening a FIFO without O_NONBLOCK
-// would wait for a writer that never comes.
-bool ReadAll(const std::string& path, std::string* content, int* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *error = errno;
-    return false;
-  }
-  struct stat facts {};
-  if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
-    *error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
-    ::close(fd);
-    return false;
-  }
-  content->clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *error = errno;
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    content->append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return true;
-}
-
 }  // namespace
 
 std::optional<std::string> FindValue(std::string_view content, std::string_view section,
@@ -256,18 +225,49 @@ std::optional<std::string> RemoveValue(std::string_view content, std::string_vie
   return result;
 }
 
+// Only a regular file is read, directly or through a link: opening a FIFO without O_NONBLOCK
+// would wait for a writer that never comes.
+bool ReadFile(const std::string& path, std::string* content, int* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  struct stat facts {};
+  if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    *error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return false;
+  }
+  content->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = errno;
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    content->append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return true;
+}
+
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size) {
   std::string content;
   int error = 0;
-  if (path.empty() || !ReadAll(path, &content, &error)) return {};
+  if (path.empty() || !ReadFile(path, &content, &error)) return {};
   return GetString(content, section, key, buffer_size);
 }
 
 bool HasKey(const std::string& path, std::string_view section, std::string_view key) {
   std::string content;
   int error = 0;
-  if (path.empty() || !ReadAll(path, &content, &error)) return false;
+  if (path.empty() || !ReadFile(path, &content, &error)) return false;
   return FindValue(content, section, key).has_value();
 }
 
@@ -277,7 +277,7 @@ bool WriteString(const std::string& path, std::string_view section, std::string_
   std::string content;
   int error = 0;
   // Only a missing file starts empty; one that exists but cannot be read must not be replaced.
-  if (!ReadAll(path, &content, &error) && error != ENOENT) return false;
+  if (!ReadFile(path, &content, &error) && error != ENOENT) return false;
   const std::optional<std::string> updated = SetValue(content, section, key, value);
   if (!updated) return true;
   return durable::ReplaceFile(path, *updated);
@@ -287,7 +287,7 @@ bool DeleteString(const std::string& path, std::string_view section, std::string
   if (path.empty()) return false;
   std::string content;
   int error = 0;
-  if (!ReadAll(path, &content, &error)) return error == ENOENT;
+  if (!ReadFile(path, &content, &error)) return error == ENOENT;
   const std::optional<std::string> updated = RemoveValue(content, section, key);
   if (!updated) return true;
   return durable::ReplaceFile(path, *updated);

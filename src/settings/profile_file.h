@@ -43,6 +43,10 @@ std::optional<std::string> SetValue(std::string_view content, std::string_view s
 std::optional<std::string> RemoveValue(std::string_view content, std::string_view section,
                                        std::string_view key);
 
+// The bytes of the file at `path`, a regular file read directly or through a link. False when
+// it cannot be read, with the reason's errno value in `error` (ENOENT for a missing file).
+bool ReadFile(const std::string& path, std::string* content, int* error);
+
 // GetString over the file at `path`; a file that cannot be read reads as empty.
 std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                        std::size_t buffer_size = kDefaultBufferSize);

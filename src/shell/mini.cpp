@@ -149,6 +149,8 @@ void Mini::Load() {
   if (ended_) return;
 
   ini_.SetIniFile(environment_.settings_file);
+  // Each step below stores its value at once; together they make one write of the file.
+  ini_.BeginBatch();
   quotes_.ReadStored();
   alerts_.ReadStored();
   window_.PlaceFromSettings();
@@ -168,6 +170,7 @@ void Mini::Load() {
 
   Skin::AttachIfPresent();
 
+  ini_.EndBatch();
   show();
   raise();
   startup_budget_.EndStartup();
@@ -234,6 +237,8 @@ void Mini::Install() {
 void Mini::ExitSystem() {
   ended_ = true;
   SavePosition();
+  // An end during start-up keeps what start-up has stored so far.
+  ini_.EndBatch();
   Tray::DeleteTrayIcon();
   environment_.end_program();
 }

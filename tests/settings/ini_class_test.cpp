@@ -5,9 +5,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "settings/profile_file.h"
 #include "settings/settings_schema.h"
 #include "tests/support/temp_folder.h"
 
@@ -159,5 +161,65 @@ TEST_F(IniClassTest, AnAlertKeyIsWrittenAndRemovedAloneOnTheDisk) {
   settings::DeleteAlert(ini_, "ag");
   EXPECT_EQ(std::filesystem::last_write_time(path_), written - std::chrono::hours(1));
 }
+
+// Start-up's writes made as one: reads see them at once, the disk only at the end, and the
+// file ends byte for byte as the same writes one by one leave it (untouched when they change
+// nothing).
+class IniBatchTest : public testing::TestWithParam<std::optional<std::string>> {
+ protected:
+  static void StartWrites(IniClass& ini) {
+    ini.WriteIniString("System", "PriceType", "au9999");
+    ini.WriteIniString("System", "RefreshTime", "5");
+    ini.DeleteIniString("System", "Alert_ag");
+    ini.WriteIniString("System", "Top", "2\r\nLeft=3");
+    ini.WriteIniString("System", "Transparent", "50");
+  }
+  TempFolder folder_;
+};
+
+TEST_P(IniBatchTest, EndsAsTheWritesOneByOne) {
+  namespace fs = std::filesystem;
+  // In folders still to be made when the file is missing.
+  const std::string single = folder_.File("single/System.ini");
+  const std::string batched = folder_.File("batched/System.ini");
+  const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  if (GetParam()) {
+    for (const std::string& path : {single, batched}) {
+      fs::create_directory(fs::path(path).parent_path());
+      WriteBytes(path, *GetParam());
+      fs::last_write_time(path, long_ago);
+    }
+  }
+  IniClass one_by_one;
+  one_by_one.SetIniFile(single);
+  StartWrites(one_by_one);
+
+  IniClass ini;
+  ini.SetIniFile(batched);
+  ini.BeginBatch();
+  StartWrites(ini);
+  EXPECT_EQ(ini.GetIniString("System", "PriceType"), "au9999");
+  EXPECT_FALSE(ini.HasIniKey("System", "Alert_ag"));
+  EXPECT_EQ(fs::exists(batched), GetParam().has_value());
+  if (GetParam()) {
+    EXPECT_EQ(ReadBytes(batched), *GetParam());
+  }
+  ini.EndBatch();
+
+  EXPECT_EQ(ReadBytes(batched), ReadBytes(single));
+  EXPECT_EQ(fs::last_write_time(batched) == long_ago, fs::last_write_time(single) == long_ago);
+  // Later writes reach the disk at once again.
+  ini.WriteIniString("System", "Left", "7200");
+  EXPECT_EQ(profile::ReadString(batched, "System", "Left"), "7200");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniBatchTest,
+    testing::Values(std::nullopt,
+                    "; LF file from another editor\n[system]\npricetype = 'gold'\nAlert_ag=1,\n",
+                    // Only the removal changes it, then nothing does.
+                    "[System]\r\nPriceType=au9999\r\nRefreshTime=5\r\nAlert_ag=1,\r\n"
+                    "Transparent=50\r\n",
+                    "[System]\r\nPriceType=au9999\r\nRefreshTime=5\r\nTransparent=50\r\n"));
 
 }  // namespace
