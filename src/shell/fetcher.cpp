@@ -35,13 +35,7 @@ void Fetcher::WatchSocket(int fd, Watch watch) {
                           watch == Watch::kWrite || watch == Watch::kReadWrite};
   std::array<QSocketNotifier*, 2>& pair = notifiers_[fd];
   for (int i = 0; i < 2; ++i) {
-    if (pair[i] == nullptr && wanted[i]) {
-      const bool readable = i == 0;
-      pair[i] = new QSocketNotifier(fd, readable ? QSocketNotifier::Read : QSocketNotifier::Write,
-                                    timer_.get());
-      QObject::connect(pair[i], &QSocketNotifier::activated, timer_.get(),
-                       [this, fd, readable] { transfer_.Ready(fd, readable, !readable); });
-    }
+    if (pair[i] == nullptr && wanted[i]) pair[i] = Notifier(i == 0, fd);
     if (pair[i] != nullptr) pair[i]->setEnabled(wanted[i]);
   }
 }
@@ -52,9 +46,29 @@ void Fetcher::Unwatch(int fd) {
   for (QSocketNotifier* notifier : found->second) {
     if (notifier == nullptr) continue;
     notifier->setEnabled(false);
-    notifier->deleteLater();
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (found->second[i] != nullptr) spare_[i].push_back(found->second[i]);
   }
   notifiers_.erase(found);
+}
+
+QSocketNotifier* Fetcher::Notifier(bool readable, int fd) {
+  std::vector<QSocketNotifier*>& spare = spare_[readable ? 0 : 1];
+  if (!spare.empty()) {
+    QSocketNotifier* notifier = spare.back();
+    spare.pop_back();
+    notifier->setSocket(fd);
+    return notifier;
+  }
+  auto* notifier = new QSocketNotifier(
+      fd, readable ? QSocketNotifier::Read : QSocketNotifier::Write, timer_.get());
+  QObject::connect(notifier, &QSocketNotifier::activated, timer_.get(),
+                   [this, readable](QSocketDescriptor socket) {
+                     transfer_.Ready(static_cast<int>(static_cast<qintptr>(socket)), readable,
+                                     !readable);
+                   });
+  return notifier;
 }
 
 void Fetcher::SetTimer(long delay_ms) {

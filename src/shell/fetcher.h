@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/curl_transfer.h"
 #include "net/event_transfer.h"
@@ -42,11 +43,16 @@ class Fetcher {
   // Ends the watch of one socket: its notifiers go once control is back in the event loop,
   // since one of them may be the very one reporting now.
   void Unwatch(int fd);
+  // A notifier on `fd`, a spare one when there is.
+  QSocketNotifier* Notifier(bool readable, int fd);
 
   // The timer also parents the notifiers, so that none outlives this object.
   std::unique_ptr<QTimer> timer_;
   // Per watched socket: its read and its write notifier, each made when first needed.
   std::map<int, std::array<QSocketNotifier*, 2>> notifiers_;
+  // Notifiers of ended sockets, read and write, kept for the next socket: deleting them would
+  // post an event and wake the loop on every fetch.
+  std::array<std::vector<QSocketNotifier*>, 2> spare_;
   // Last, so that it goes first: a running transfer is abandoned before its loop.
   Code::EventTransfer transfer_;
 };

@@ -123,7 +123,13 @@ Control* FindControl(const ControlSet& controls, std::string_view name) {
 }
 
 void PlaceControls(const ControlSet& controls) {
-  for (size_t i = 0; i < kControls.size(); ++i) controls[i]->setGeometry(PixelRect(kControls[i]));
+  // A fixed size also spares the panel a layout request on every new text: nothing here is
+  // laid out by Qt.
+  for (size_t i = 0; i < kControls.size(); ++i) {
+    const QRect place = PixelRect(kControls[i]);
+    controls[i]->setGeometry(place);
+    controls[i]->setFixedSize(place.size());
+  }
 }
 
 QIcon LogoIcon() {
