@@ -53,6 +53,10 @@ void Fetcher::Unwatch(int fd) {
   notifiers_.erase(found);
 }
 
+size_t Fetcher::NotifierCount() const {
+  return static_cast<size_t>(timer_->findChildren<QSocketNotifier*>().size());
+}
+
 QSocketNotifier* Fetcher::Notifier(bool readable, int fd) {
   std::vector<QSocketNotifier*>& spare = spare_[readable ? 0 : 1];
   if (!spare.empty()) {

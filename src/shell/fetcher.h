@@ -6,6 +6,7 @@
 // overlap: while one runs, a new one is not started.
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,11 +37,13 @@ class Fetcher {
   // False, and nothing starts, while a fetch of this kind is still running.
   bool Start(const Code::PreparedRequest& request, const std::string& charset, Apply apply);
   bool Busy() const { return transfer_.Busy(); }
+  // The socket notifiers it holds, watching or spare: the same number fetch after fetch.
+  size_t NotifierCount() const;
 
  private:
   void WatchSocket(int fd, Code::EventTransfer::Watch watch);
   void SetTimer(long delay_ms);
-  // Ends the watch of one socket: its notifiers go once control is back in the event loop,
+  // Ends the watch of one socket: its notifiers are disabled and kept as spares, not deleted,
   // since one of them may be the very one reporting now.
   void Unwatch(int fd);
   // A notifier on `fd`, a spare one when there is.

@@ -1,6 +1,8 @@
 // Start-up's requests share one time budget, measured on the panel's own clock.
 
+#include <QTest>
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,25 @@ TEST_F(ServerTextTest, EachStartUpRequestGetsOnlyWhatIsLeftOfTheBudget) {
   get("/soon");
   EXPECT_EQ(replies, (std::vector<std::string>{"soon", "", ""}));
   EXPECT_EQ(Server().Requests().size(), 2U);
+}
+
+// Fetch after fetch, each on a new connection, the replies arrive whole and the watch of the
+// ended connections is handed on rather than piling up.
+TEST_F(ServerTextTest, FetchAfterFetchTheSocketWatchIsHandedOn) {
+  Reply("/text", "quote");
+  shell::Fetcher fetcher;
+  size_t first_count = 0;
+  for (int round = 0; round < 4; ++round) {
+    std::string reply;
+    ASSERT_TRUE(shell::StartServerText(fetcher, "http://" + Server().host() + "/text",
+                                       [&reply](const Code::HttpReply& got) { reply = got.text; }));
+    ASSERT_TRUE(QTest::qWaitFor([&fetcher] { return !fetcher.Busy(); }, 20000)) << round;
+    EXPECT_EQ(reply, "quote") << round;
+    if (round == 0) first_count = fetcher.NotifierCount();
+    EXPECT_EQ(fetcher.NotifierCount(), first_count) << round;
+  }
+  EXPECT_GT(first_count, 0U);
+  EXPECT_EQ(Server().Requests().size(), 4U);
 }
 
 }  // namespace
