@@ -17,6 +17,7 @@
 #include "shell/quit_signals.h"
 #include "shell/tray.h"
 #include "window/platform_choice.h"
+#include "window/toolkit_environment.h"
 
 // The quote server's host[:port] chosen when the program is built; --server overrides it.
 #ifndef LUMETTA_SERVER_HOST
@@ -63,13 +64,19 @@ int main(int argc, char* argv[]) {
   const QByteArray session_type = qgetenv("XDG_SESSION_TYPE");
   const QByteArray x_display = qgetenv("DISPLAY");
   const QByteArray qt_platform = qgetenv("QT_QPA_PLATFORM");
+  window::ToolkitEnvironment toolkit_start;
   if (window::PreferX11({wayland_display.toStdString(), session_type.toStdString(),
                          x_display.toStdString(), qt_platform.toStdString()})) {
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    toolkit_start.Set("QT_QPA_PLATFORM", "xcb");
   }
+  // Qt's GLib event loop wakes itself each time a socket watch is added or removed, several
+  // times a fetch; Qt's own loop does not. A user's own setting stays.
+  if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) toolkit_start.Set("QT_NO_GLIB", "1");
   toolkit_messages = qInstallMessageHandler(WindowSystemMessages);
   const QApplication application(argc, argv);
   qInstallMessageHandler(toolkit_messages);
+  // Read by now: the programs the panel opens get the environment the user gave it.
+  toolkit_start.Restore();
   // Hiding the panel must not end the program; only the exit command does.
   QApplication::setQuitOnLastWindowClosed(false);
 
